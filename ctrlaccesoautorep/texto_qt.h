@@ -1,0 +1,16 @@
+#pragma once
+#include <QIcon>
+#include <QString>
+#include <string>
+
+namespace autorep::acceso {
+
+// Windows-1252 bytes to screen text and back; typed characters that the code
+// page lacks become '?'.
+QString aPantalla(const std::string& bytes);
+std::string dePantalla(const QString& texto);
+
+// A button picture whose lower-left pixel's colour is drawn as transparent.
+QIcon iconoTransparente(const QString& recurso);
+
+}  // namespace autorep::acceso

@@ -1,0 +1,193 @@
+#include "db/conexion.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/consulta.h"
+#include "db/error_bd.h"
+#include "db/firebird.h"
+#include "platform/cp1252.h"
+#include "platform/texto.h"
+
+namespace autorep::bd {
+
+using namespace Firebird;
+
+struct Conexion::Estado {
+    fb::Adjunto adjunto;
+    fb::Transaccion transaccion;
+    unsigned dialecto = SQL_DIALECT_V6;
+};
+
+namespace {
+
+template <class T>
+T leer(const unsigned char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+plataforma::Fecha decodificarFecha(ISC_DATE d) {
+    unsigned a = 0, m = 0, dia = 0;
+    fb::util()->decodeDate(d, &a, &m, &dia);
+    return {static_cast<int>(a), m, dia};
+}
+
+plataforma::Hora decodificarHora(ISC_TIME t) {
+    unsigned h = 0, mi = 0, s = 0, fr = 0;
+    fb::util()->decodeTime(t, &h, &mi, &s, &fr);
+    return {h, mi, s, fr / 10};
+}
+
+std::string leerBlob(IAttachment* adjunto, ITransaction* transaccion, ISC_QUAD id) {
+    fb::Estado st;
+    fb::Blob blob(adjunto->openBlob(&st, transaccion, &id, 0, nullptr));
+    std::string r;
+    std::vector<char> trozo(32768);
+    for (;;) {
+        unsigned leido = 0;
+        const int res = blob->getSegment(&st, static_cast<unsigned>(trozo.size()), trozo.data(), &leido);
+        if (res == IStatus::RESULT_NO_DATA) break;
+        r.append(trozo.data(), leido);
+    }
+    blob.cerrarOFallar();
+    return r;
+}
+
+Valor decodificar(IMessageMetadata* meta, unsigned i, const unsigned char* fila, IAttachment* adjunto,
+                  ITransaction* transaccion) {
+    fb::Estado st;
+    if (leer<short>(fila + meta->getNullOffset(&st, i)) != 0) return Valor::nulo();
+    const unsigned char* p = fila + meta->getOffset(&st, i);
+    const int escala = meta->getScale(&st, i);
+    switch (meta->getType(&st, i) & ~1u) {
+        case SQL_TEXT: return Valor::texto(std::string(reinterpret_cast<const char*>(p), meta->getLength(&st, i)));
+        case SQL_VARYING: {
+            const auto largo = leer<unsigned short>(p);
+            return Valor::texto(std::string(reinterpret_cast<const char*>(p + 2), largo));
+        }
+        case SQL_SHORT: return Valor::entero(leer<std::int16_t>(p), escala);
+        case SQL_LONG: return Valor::entero(leer<std::int32_t>(p), escala);
+        case SQL_INT64: return Valor::entero(leer<std::int64_t>(p), escala);
+        case SQL_FLOAT: return Valor::real(leer<float>(p));
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT: return Valor::real(leer<double>(p));
+        case SQL_TYPE_DATE: return Valor::fecha(decodificarFecha(leer<ISC_DATE>(p)));
+        case SQL_TYPE_TIME: return Valor::hora(decodificarHora(leer<ISC_TIME>(p)));
+        case SQL_TIMESTAMP: {
+            const auto ts = leer<ISC_TIMESTAMP>(p);
+            return Valor::fechaHora({decodificarFecha(ts.timestamp_date), decodificarHora(ts.timestamp_time)});
+        }
+        case SQL_BOOLEAN: return Valor::booleano(*p != 0);
+        case SQL_BLOB: return Valor::texto(leerBlob(adjunto, transaccion, leer<ISC_QUAD>(p)));
+        case SQL_NULL: return Valor::nulo();
+        default:
+            throw ErrorBaseDatos("Tipo de columna no soportado: " + std::to_string(meta->getType(&st, i)));
+    }
+}
+
+bool esVerdadero(const std::string& v) { return plataforma::igualesSinMayusculas(v, "true"); }
+
+}  // namespace
+
+Conexion::Conexion(std::string nombre) : nombre_(std::move(nombre)), estado_(new Estado) {}
+
+Conexion::~Conexion() {
+    desconectar();
+    delete estado_;
+}
+
+bool Conexion::conectada() const { return static_cast<bool>(estado_->adjunto); }
+
+void Conexion::conectar() {
+    if (conectada()) return;
+    const std::string ruta = parametros_.valorOVacio("Database");
+    try {
+        fb::Estado st;
+        fb::Bloque dpb(IXpbBuilder::DPB);
+        const std::string usuario = parametros_.valorOVacio("User_Name");
+        const std::string clave = parametros_.valorOVacio("Password");
+        const std::string rol = parametros_.valorOVacio("RoleName");
+        const std::string juego = parametros_.valorOVacio("ServerCharSet");
+        const std::string dialecto = parametros_.valorOVacio("SQLDialect");
+        if (!usuario.empty()) dpb->insertString(&st, isc_dpb_user_name, usuario.c_str());
+        if (!clave.empty()) dpb->insertString(&st, isc_dpb_password, clave.c_str());
+        if (!rol.empty()) dpb->insertString(&st, isc_dpb_sql_role_name, rol.c_str());
+        if (!juego.empty()) dpb->insertString(&st, isc_dpb_lc_ctype, juego.c_str());
+        estado_->dialecto = dialecto == "1" ? SQL_DIALECT_V5 : SQL_DIALECT_V6;
+        dpb->insertInt(&st, isc_dpb_sql_dialect, static_cast<int>(estado_->dialecto));
+
+        IProvider* proveedor = fb::maestro()->getDispatcher();
+        fb::Manejador<IProvider, fb::SoltarReferencia> guardaProveedor(proveedor);
+        fb::Adjunto adjunto(proveedor->attachDatabase(&st, ruta.c_str(), dpb.largo(), dpb.datos()));
+
+        fb::Bloque tpb(IXpbBuilder::TPB);
+        tpb->insertTag(&st, isc_tpb_read);
+        const std::string aislamiento = plataforma::minusculasAscii(parametros_.valorOVacio("Interbase TransIsolation"));
+        if (aislamiento == "snapshot" || aislamiento == "repeatableread") {
+            tpb->insertTag(&st, isc_tpb_concurrency);
+        } else {
+            tpb->insertTag(&st, isc_tpb_read_committed);
+            tpb->insertTag(&st, isc_tpb_rec_version);
+        }
+        const auto espera = parametros_.valor("WaitOnLocks");
+        tpb->insertTag(&st, !espera || esVerdadero(*espera) ? isc_tpb_wait : isc_tpb_nowait);
+        fb::Transaccion transaccion(adjunto->startTransaction(&st, tpb.largo(), tpb.datos()));
+
+        estado_->adjunto = std::move(adjunto);
+        estado_->transaccion = std::move(transaccion);
+    } catch (const FbException& e) {
+        throw ErrorBaseDatos(fb::textoDeError(e));
+    }
+}
+
+void Conexion::desconectar() noexcept {
+    for (Consulta* c : std::vector<Consulta*>(abiertas_)) c->cerrar();
+    abiertas_.clear();
+    estado_->transaccion.cerrar();
+    estado_->adjunto.cerrar();
+}
+
+void Conexion::registrar(Consulta* c) {
+    if (std::find(abiertas_.begin(), abiertas_.end(), c) == abiertas_.end()) abiertas_.push_back(c);
+}
+
+void Conexion::olvidar(Consulta* c) { std::erase(abiertas_, c); }
+
+Resultado Conexion::consultar(const std::string& sql) {
+    if (!conectada()) conectar();
+    ++sentencias_;
+    if (observador_) observador_(sql);
+    try {
+        fb::Estado st;
+        IAttachment* adjunto = estado_->adjunto.get();
+        ITransaction* transaccion = estado_->transaccion.get();
+        fb::Sentencia sentencia(adjunto->prepare(&st, transaccion, 0, sql.c_str(), estado_->dialecto,
+                                                 IStatement::PREPARE_PREFETCH_METADATA));
+        const unsigned tipo = sentencia->getType(&st);
+        if (tipo != isc_info_sql_stmt_select && tipo != isc_info_sql_stmt_select_for_upd)
+            throw ErrorBaseDatos(plataforma::ansi("Sentencia rechazada: el programa solo lee las bases de datos (") +
+                                 sql + ")");
+        fb::Metadatos meta(sentencia->getOutputMetadata(&st));
+        const unsigned n = meta->getCount(&st);
+        Resultado r;
+        r.columnas.reserve(n);
+        for (unsigned i = 0; i < n; ++i) r.columnas.emplace_back(meta->getAlias(&st, i));
+        std::vector<unsigned char> buffer(meta->getMessageLength(&st));
+        fb::Cursor cursor(sentencia->openCursor(&st, transaccion, nullptr, nullptr, meta.get(), 0));
+        while (cursor->fetchNext(&st, buffer.data()) == IStatus::RESULT_OK) {
+            std::vector<Valor> fila;
+            fila.reserve(n);
+            for (unsigned i = 0; i < n; ++i) fila.push_back(decodificar(meta.get(), i, buffer.data(), adjunto, transaccion));
+            r.filas.push_back(std::move(fila));
+        }
+        cursor.cerrarOFallar();
+        sentencia.cerrarOFallar();
+        return r;
+    } catch (const FbException& e) {
+        throw ErrorBaseDatos(fb::textoDeError(e));
+    }
+}
+
+}  // namespace autorep::bd

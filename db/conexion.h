@@ -1,0 +1,70 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/parametros.h"
+#include "db/valor.h"
+
+namespace autorep::bd {
+
+class Consulta;
+
+// The whole result of one SELECT, held in memory.
+struct Resultado {
+    std::vector<std::string> columnas;
+    std::vector<std::vector<Valor>> filas;
+};
+
+// One database: its parameters are read when it connects. Every transaction
+// it starts is read-only, and it refuses to run anything but a SELECT, so the
+// program cannot write to a database.
+//
+// Parameters read: "Database" (the path: a local path opens the database in
+// embedded mode, "host:/path" goes through a server), "User_Name", "Password",
+// "RoleName", "SQLDialect", "ServerCharSet" (a connection character set only
+// when not empty), "Interbase TransIsolation" and "WaitOnLocks".
+class Conexion {
+public:
+    explicit Conexion(std::string nombre = {});
+    ~Conexion();
+    Conexion(const Conexion&) = delete;
+    Conexion& operator=(const Conexion&) = delete;
+
+    const std::string& nombre() const { return nombre_; }
+    ListaParametros& parametros() { return parametros_; }
+    const ListaParametros& parametros() const { return parametros_; }
+    void ponerParametro(std::string_view nombre, std::string_view valor) { parametros_.poner(nombre, valor); }
+
+    // Succeeds, or raises ErrorBaseDatos with the server's whole text; after
+    // a failure the connection is not connected.
+    void conectar();
+    // Closes the queries open on it; never fails.
+    void desconectar() noexcept;
+    bool conectada() const;
+
+    // Runs one SELECT and fetches all its rows, connecting first if needed.
+    Resultado consultar(const std::string& sql);
+
+    // Every statement sent goes to the observer first (tests and benches
+    // count and record them).
+    void ponerObservador(std::function<void(const std::string&)> observador) { observador_ = std::move(observador); }
+    std::uint64_t sentenciasEjecutadas() const { return sentencias_; }
+
+private:
+    friend class Consulta;
+    void registrar(Consulta* c);
+    void olvidar(Consulta* c);
+
+    struct Estado;
+    std::string nombre_;
+    ListaParametros parametros_;
+    Estado* estado_;
+    std::vector<Consulta*> abiertas_;
+    std::function<void(const std::string&)> observador_;
+    std::uint64_t sentencias_ = 0;
+};
+
+}  // namespace autorep::bd

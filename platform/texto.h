@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace autorep::plataforma {
+
+// Plain ASCII case mapping: a-z and A-Z only; every other byte, accented
+// letters included, stays as it is.
+std::string mayusculasAscii(std::string_view s);
+std::string minusculasAscii(std::string_view s);
+bool igualesSinMayusculas(std::string_view a, std::string_view b);
+
+}  // namespace autorep::plataforma

@@ -1,0 +1,85 @@
+#pragma once
+#include <QElapsedTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/avisador.h"
+#include "app/ingreso.h"
+#include "ctrlaccesoautorep/enomanejada.h"
+#include "db/conexion.h"
+#include "platform/regional.h"
+#include "platform/reloj.h"
+#include "principalautorep/companias.h"
+#include "reconcile/vista_corrida.h"
+
+namespace Ui {
+class Tfprincipalautorep;
+}
+
+namespace autorep::principal {
+
+// What the main window is given at start.
+struct EntornoPrincipal {
+    app::ArgumentosInicio argumentos;
+    const plataforma::Reloj& reloj;
+    const plataforma::Regional& regional;
+    app::Avisador& avisador;
+    std::function<std::string()> directorio;  // the application directory, read afresh each time
+    std::function<void()> terminar;           // ends the program
+};
+
+// The main window: origin server and company, destination company code,
+// document type and date range, "Enviar" and "Cancelar", and the run display.
+// It owns the three connections and the sign-in values.
+class Tfprincipalautorep final : public QWidget, private conciliacion::VistaCorrida {
+    Q_OBJECT
+public:
+    explicit Tfprincipalautorep(EntornoPrincipal entorno, QWidget* parent = nullptr);
+    ~Tfprincipalautorep() override;
+
+    Ui::Tfprincipalautorep& controles() { return *ui; }
+    const app::ValoresIngreso& valoresIngreso() const { return valores_; }
+    std::string diraplicacion() const { return entorno_.directorio(); }
+
+    bd::Conexion DbGeneral{"DbGeneral"};
+    bd::Conexion DbCia{"DbCia"};
+    bd::Conexion DBEnvio{"DBEnvio"};
+
+    void FormActivate();
+    void SpeedButton1Click();
+
+protected:
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void FormCreate();
+    void SerOri1Change();
+    void LCiaOriChange();
+    void SpeedButton2Click();
+
+    // The run display.
+    void mostrarEstado(const std::string& titulo) override;
+    void ocultarEstado() override;
+    void iniciarProgreso(std::size_t total) override;
+    void mostrarRegistro() override;
+    void ocultarRegistro() override;
+    void avanzar(const std::string& textoRegistro) override;
+    // Redraws what changed without handling any input.
+    void repintar();
+
+    std::unique_ptr<Ui::Tfprincipalautorep> ui;
+    EntornoPrincipal entorno_;
+    acceso::ENoManejada eNoManejada_;
+    ListaCompanias companias_;
+    app::ValoresIngreso valores_;
+    bool PrimeraActivacion = false;
+    bool Ingresado = false;
+    bool corriendo_ = false;
+    QElapsedTimer ultimoRepintado_;
+};
+
+}  // namespace autorep::principal

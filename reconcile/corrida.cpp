@@ -1,0 +1,146 @@
+#include "reconcile/corrida.h"
+
+#include <charconv>
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/inicio.h"
+#include "app/log_texto.h"
+#include "db/consulta.h"
+#include "platform/cp1252.h"
+#include "platform/rutas.h"
+#include "reconcile/importe.h"
+#include "reconcile/reglas.h"
+#include "reconcile/reporte.h"
+
+namespace autorep::conciliacion {
+
+namespace {
+
+std::string fechaIso(const plataforma::Fecha& f) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", f.anio, f.mes, f.dia);
+    return buf;
+}
+
+plataforma::Fecha fechaDe(const std::optional<plataforma::FechaHora>& valor, const char* cual) {
+    if (!valor) throw std::runtime_error(plataforma::ansi("La fecha ") + cual + plataforma::ansi(" está vacía: indique una fecha."));
+    return valor->fecha;
+}
+
+// The clean-up of a run cut short by an error; the error itself goes on.
+struct Limpieza {
+    VistaCorrida& vista;
+    bd::Conexion& DbCia;
+    bd::Conexion& DBEnvio;
+    std::optional<Reporte>& reporte;
+    bool activa = true;
+    ~Limpieza() {
+        if (!activa) return;
+        if (reporte) {
+            try {
+                reporte->cerrar();
+            } catch (...) {
+            }
+        }
+        vista.ocultarRegistro();
+        DbCia.desconectar();
+        DBEnvio.desconectar();
+        vista.ocultarEstado();
+    }
+};
+
+}  // namespace
+
+std::optional<std::int64_t> tipoEntero(const std::string& tipo) {
+    std::string_view s = tipo;
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    std::int64_t v = 0;
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc{} || p != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta) {
+    return "SELECT * FROM AUDITORIA WHERE TIDO_COD = " + tipo +
+           " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= " + citar(fechaIso(desde)) +
+           " AND AUDI_FECHA <= " + citar(fechaIso(hasta)) + " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
+}
+
+Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno) {
+    Resumen resumen;
+    if (e.companiaOrigen.empty()) {
+        entorno.avisador.mensaje(plataforma::ansi("Debe indicar la compañía de origen."));
+        resumen.fin = Resumen::Fin::SinCompania;
+        return resumen;
+    }
+    // The type code goes into SQL and into a file name: only a whole number may.
+    if (!tipoEntero(e.tipo))
+        throw std::runtime_error(plataforma::ansi("El tipo a revisar \"") + e.tipo +
+                                 plataforma::ansi("\" no es un número entero."));
+
+    auto& vista = entorno.vista;
+    vista.mostrarEstado(plataforma::ansi("Revisando información ... "));
+
+    DBEnvio.desconectar();
+    DBEnvio.ponerParametro("Database", app::rutaCompania(e.servidorDestino, e.companiaDestino));
+    DBEnvio.ponerParametro("User_Name", e.usuarioDestino);
+    DBEnvio.ponerParametro("password", e.claveDestino);
+    try {
+        DBEnvio.conectar();
+    } catch (const std::exception& error) {
+        resumen.errorDestino = error.what();
+        const auto ahora = entorno.reloj.ahora();
+        app::agregarRegistro(plataforma::rutaArchivo(entorno.directorio(), "\\errorenvio.txt"),
+                             {plataforma::textoFecha(ahora.fecha, entorno.regional),
+                              plataforma::textoHora(ahora.hora, entorno.regional),
+                              "No se pudo conectar con el servidor " + DBEnvio.parametros().valorOVacio("Database")});
+    }
+    if (!DBEnvio.conectada()) {
+        vista.ocultarEstado();
+        resumen.fin = Resumen::Fin::SinDestino;
+        return resumen;
+    }
+
+    std::optional<Reporte> reporte;
+    Limpieza limpieza{vista, DbCia, DBEnvio, reporte};
+
+    bd::Consulta CAuditor(DbCia, "CAuditor");
+    CAuditor.ponerTexto(consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final")));
+    CAuditor.abrir();
+    CAuditor.exigirColumnas({"AUDI_ID", "AUDI_USUARIO", "AUDI_FECHA", "AUDI_HORA", "TIDO_COD", "AUDI_IDDOC",
+                             "AUDI_OPER", "AUDI_COD", "AUDI_ENVIO", "AUDI_TICO", "AUDI_RAZON", "AUDI_MOTIVO",
+                             "AUDI_IPCLIENTE"});
+    CAuditor.ultimo();
+    vista.iniciarProgreso(CAuditor.cantidad());
+    CAuditor.primero();
+    vista.mostrarRegistro();
+
+    resumen.reporte = Reporte::nombreArchivo(entorno.directorio(), e.tipo);
+    reporte.emplace(resumen.reporte);
+
+    Reglas reglas(DbCia, DBEnvio, entorno.regional);
+    const auto& regional = entorno.regional;
+    while (!CAuditor.fin()) {
+        FilaAuditoria fila{CAuditor.campo("AUDI_FECHA"), CAuditor.campo("TIDO_COD"), CAuditor.campo("AUDI_IDDOC"),
+                           CAuditor.campo("AUDI_OPER"), CAuditor.campo("AUDI_COD")};
+        ++resumen.registros;
+        vista.avanzar(textoCampo(fila.tipo, regional) + "," + textoCampo(fila.oper, regional) + "," +
+                      textoCampo(fila.fecha, regional));
+        reglas.aplicar(fila.tipo.comoEntero(), fila, *reporte, resumen);
+        CAuditor.siguiente();
+    }
+
+    limpieza.activa = false;
+    vista.ocultarRegistro();
+    reporte->cerrar();
+    CAuditor.cerrar();
+    DbCia.desconectar();
+    DBEnvio.desconectar();
+    vista.ocultarEstado();
+    return resumen;
+}
+
+}  // namespace autorep::conciliacion

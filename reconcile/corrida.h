@@ -1,0 +1,51 @@
+#pragma once
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/avisador.h"
+#include "db/conexion.h"
+#include "platform/fecha.h"
+#include "platform/regional.h"
+#include "platform/reloj.h"
+#include "reconcile/resumen.h"
+#include "reconcile/vista_corrida.h"
+
+namespace autorep::conciliacion {
+
+// What a run reads from the main window when it starts.
+struct EntradasCorrida {
+    std::string companiaOrigen;   // shown text of the company picker
+    std::string companiaDestino;  // destination company code, verbatim
+    std::string tipo;             // document type code as typed
+    std::optional<plataforma::FechaHora> desde;
+    std::optional<plataforma::FechaHora> hasta;
+    std::string servidorDestino;
+    std::string usuarioDestino;
+    std::string claveDestino;
+};
+
+struct EntornoCorrida {
+    const plataforma::Regional& regional;
+    const plataforma::Reloj& reloj;
+    // The application directory, asked each time a file name is built.
+    std::function<std::string()> directorio;
+    app::Avisador& avisador;
+    VistaCorrida& vista;
+};
+
+// The type code as a whole number (blanks around it allowed), or nothing.
+std::optional<std::int64_t> tipoEntero(const std::string& tipo);
+
+// The audit query of a type and a date range. Dates go in as ISO text, which
+// Firebird reads the same way whatever the regional settings.
+std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta);
+
+// The reconciliation run. Returns how it ended and what it counted. A run
+// that fails after the destination is connected closes the report (every
+// line written stays on disk), hides the run display, disconnects both
+// companies, and raises its error.
+Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
+                        EntornoCorrida& entorno);
+
+}  // namespace autorep::conciliacion

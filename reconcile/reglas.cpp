@@ -1,0 +1,153 @@
+#include "reconcile/reglas.h"
+
+#include <array>
+
+#include "reconcile/importe.h"
+
+namespace autorep::conciliacion {
+
+namespace {
+
+constexpr std::array<ReglaImporte, 10> tabla = {{
+    {11, "select SUM(ENDE_TOTAL) from entradas_detalle where entr_id = ",
+     "SELECT SUM(ENDE_TOTAL) FROM ENTRADAS_DETALLE ED, ENTRADAS E WHERE E.ENTR_ID = ED.ENTR_ID AND PREF_PRE = ",
+     " AND ENTR_NUMERO = ", 6, true},
+    {13, "select SUM(TRAS_TOTAL) from trasferencias_detalle where tran_id = ",
+     "SELECT SUM(TRAS_TOTAL) FROM TRASFERENCIAS_DETALLE TD, TRASFERENCIAS T WHERE T.TRAN_ID = TD.TRAN_ID AND PREF_PRE = ",
+     " AND TRAN_NUMERO = ", 6, true},
+    {21, "select FACO_TOTAL from FACTURAS_COMPRA where FACO_ID = ",
+     "SELECT FACO_TOTAL FROM FACTURAS_COMPRA WHERE PREF_PRE = ", " AND FACO_NUMERO = ", 6, false},
+    {31, "select FACT_TOTAL from FACTURAS where FACT_ID = ", "SELECT FACT_TOTAL FROM FACTURAS WHERE PREF_PRE = ",
+     " AND FACT_NUMERO = ", 8, false},
+    {41, "select NDCL_MONTO from NOTAS_DEBITO_CLIENTES where NDCL_ID = ",
+     "SELECT NDCL_MONTO from NOTAS_DEBITO_CLIENTES WHERE PREF_PRE = ", " AND NDCL_NUMERO = ", 6, false},
+    {42, "select NCCL_MONTO from NOTAS_CREDITO_CLIENTES where NCCL_ID = ",
+     "SELECT NCCL_MONTO from NOTAS_CREDITO_CLIENTES WHERE PREF_PRE = ", " AND NCCL_NUMERO = ", 6, false},
+    {51, "select NDPR_MONTO from NOTAS_DEBITO_PROVEEDOR where NDPR_ID = ",
+     "SELECT NDPR_MONTO from NOTAS_DEBITO_PROVEEDOR WHERE PREF_PRE = ", " AND NDPR_NUMERO = ", 6, false},
+    {52, "select NCPR_MONTO from NOTAS_CREDITO_PROVEEDOR where NCPR_ID = ",
+     "SELECT NCPR_MONTO from NOTAS_CREDITO_PROVEEDOR WHERE PREF_PRE = ", " AND NCPR_NUMERO = ", 6, false},
+    {61, "select RECA_MONTO from RECIBOS_CAJA where RECA_ID = ", "SELECT RECA_MONTO FROM RECIBOS_CAJA WHERE PREF_PRE = ",
+     " AND RECA_NUMERO = ", 6, false},
+    {62, "select EGRE_MONTO from EGRESOS where EGRE_ID = ", "SELECT EGRE_MONTO from EGRESOS WHERE PREF_PRE = ",
+     " AND EGRE_NUMERO = ", 6, false},
+}};
+
+constexpr std::string_view noEncontrado = "No encontrado";
+constexpr std::string_view cabezaComprobante = "select * from comprobante_encabezado where enco_consec = ";
+constexpr std::string_view sumasDetalle =
+    "select SUM(CODE_DEBITO), SUM(CODE_CREDITO) from comprobante_detalle where enco_consec = ";
+
+}  // namespace
+
+std::span<const ReglaImporte> reglasImporte() { return tabla; }
+
+const ReglaImporte* reglaImporte(std::int64_t tipo) {
+    for (const auto& r : tabla)
+        if (r.tipo == tipo) return &r;
+    return nullptr;
+}
+
+bool tieneRegla(std::int64_t tipo) { return tipo == tipoComprobante || reglaImporte(tipo) != nullptr; }
+
+std::string citar(std::string_view texto) {
+    std::string r = "'";
+    for (char c : texto) {
+        r += c;
+        if (c == '\'') r += '\'';
+    }
+    r += '\'';
+    return r;
+}
+
+CodigoDocumento partirCodigo(std::string_view codigo, std::size_t ancho) {
+    if (codigo.size() <= ancho) return {{}, std::string(codigo)};
+    return {std::string(codigo.substr(0, codigo.size() - ancho)), std::string(codigo.substr(codigo.size() - ancho))};
+}
+
+std::string consultaDestinoImporte(const ReglaImporte& regla, std::string_view codigo) {
+    const auto partes = partirCodigo(codigo, regla.ancho);
+    return std::string(regla.cabezaDestino) + citar(partes.prefijo) + std::string(regla.condicionNumero) +
+           citar(partes.numero);
+}
+
+Reglas::Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional)
+    : QCopia(origen, "QCopia"), QCopiadet(origen, "QCopiadet"), CDestino(destino, "CDestino"), regional_(regional) {}
+
+std::string Reglas::texto(const bd::Valor& v) const { return textoCampo(v, regional_); }
+
+void Reglas::aplicar(std::int64_t tipo, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
+    if (tipo == tipoComprobante) {
+        aplicarComprobante(fila, reporte, resumen);
+    } else if (const ReglaImporte* regla = reglaImporte(tipo)) {
+        aplicarImporte(*regla, fila, reporte, resumen);
+    }
+}
+
+void Reglas::aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila, Reporte& reporte,
+                            Resumen& resumen) {
+    QCopia.ponerTexto(std::string(regla.consultaOrigen) + texto(fila.idDoc));
+    QCopia.abrir();
+    if (QCopia.vacia()) {
+        QCopia.cerrar();
+        ++resumen.sinOrigen;
+        return;
+    }
+    const std::string codigo = texto(fila.codigo);
+    const std::string fecha = texto(fila.fecha);
+    const std::string importeOrigen = texto(QCopia.campo(0));
+    CDestino.cerrar();
+    CDestino.ponerTexto(consultaDestinoImporte(regla, codigo));
+    CDestino.abrir();
+    if (CDestino.vacia()) {
+        reporte.escribirLinea({codigo, fecha, importeOrigen, noEncontrado});
+        ++resumen.noEncontrados;
+    } else {
+        const std::string importeDestino = texto(CDestino.campo(0));
+        reporte.escribirLinea({codigo, fecha, importeOrigen, importeDestino});
+        ++(importeOrigen == importeDestino ? resumen.iguales : resumen.diferentes);
+    }
+    ++resumen.lineas;
+    CDestino.cerrar();
+    QCopia.cerrar();
+}
+
+void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
+    const std::string id = texto(fila.idDoc);
+    QCopia.ponerTexto(std::string(cabezaComprobante) + id);
+    QCopia.abrir();
+    if (QCopia.vacia()) {
+        ++resumen.sinOrigen;
+        return;
+    }
+    const std::string codigo = texto(fila.codigo);
+    const std::string fecha = texto(fila.fecha);
+    CDestino.cerrar();
+    CDestino.ponerTexto("SELECT ENCO_CONSEC FROM COMPROBANTE_ENCABEZADO WHERE TICO_COD = " +
+                        citar(texto(QCopia.campo(1))) + " AND PRCO_PREF = " + citar(texto(QCopia.campo(2))) +
+                        " AND ENCO_NUMERO = " + citar(texto(QCopia.campo(3))));
+    CDestino.abrir();
+    if (CDestino.vacia()) {
+        reporte.escribirLinea({codigo, fecha, texto(QCopia.campo(0)), texto(QCopia.campo(1)), noEncontrado, noEncontrado});
+        ++resumen.noEncontrados;
+    } else {
+        const std::int64_t consecDestino = CDestino.campo(0).comoEntero();
+        QCopiadet.cerrar();
+        QCopiadet.ponerTexto(std::string(sumasDetalle) + id);
+        QCopiadet.abrir();
+        CDestino.cerrar();
+        CDestino.ponerTexto(std::string(sumasDetalle) + std::to_string(consecDestino));
+        CDestino.abrir();
+        const std::string debitoOrigen = texto(QCopiadet.campo(0));
+        const std::string creditoOrigen = texto(QCopiadet.campo(1));
+        const std::string debitoDestino = texto(CDestino.campo(0));
+        const std::string creditoDestino = texto(CDestino.campo(1));
+        reporte.escribirLinea({codigo, fecha, debitoOrigen, creditoOrigen, debitoDestino, creditoDestino});
+        ++(debitoOrigen == debitoDestino && creditoOrigen == creditoDestino ? resumen.iguales : resumen.diferentes);
+    }
+    ++resumen.lineas;
+    CDestino.cerrar();
+    QCopia.cerrar();
+}
+
+}  // namespace autorep::conciliacion

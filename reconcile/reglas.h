@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "db/consulta.h"
+#include "platform/regional.h"
+#include "reconcile/reporte.h"
+#include "reconcile/resumen.h"
+
+namespace autorep::conciliacion {
+
+// The audit row as the rules see it.
+struct FilaAuditoria {
+    bd::Valor fecha;   // AUDI_FECHA
+    bd::Valor tipo;    // TIDO_COD
+    bd::Valor idDoc;   // AUDI_IDDOC
+    bd::Valor oper;    // AUDI_OPER
+    bd::Valor codigo;  // AUDI_COD
+};
+
+// The amount rules differ only in these texts and the width of the number.
+struct ReglaImporte {
+    int tipo;
+    std::string_view consultaOrigen;    // followed by the document id
+    std::string_view cabezaDestino;     // followed by the quoted prefix
+    std::string_view condicionNumero;   // followed by the quoted number
+    std::size_t ancho;
+    bool suma;                          // a SUM over the detail: always one row
+};
+
+std::span<const ReglaImporte> reglasImporte();
+const ReglaImporte* reglaImporte(std::int64_t tipo);
+constexpr int tipoComprobante = 1;
+bool tieneRegla(std::int64_t tipo);
+
+// A text as an SQL literal: in single quotes, each quote inside doubled.
+std::string citar(std::string_view texto);
+
+// The document code split by the type's width: the number is the last
+// `ancho` characters, the prefix all before them.
+struct CodigoDocumento {
+    std::string prefijo;
+    std::string numero;
+};
+CodigoDocumento partirCodigo(std::string_view codigo, std::size_t ancho);
+
+std::string consultaDestinoImporte(const ReglaImporte& regla, std::string_view codigo);
+
+// The queries the rules use: QCopia and QCopiadet on the origin company,
+// CDestino on the destination.
+class Reglas {
+public:
+    Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional);
+
+    // Applies the rule of the row's type; writes at most one report line.
+    void aplicar(std::int64_t tipo, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
+
+private:
+    void aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
+    void aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
+    std::string texto(const bd::Valor& v) const;
+
+    bd::Consulta QCopia;
+    bd::Consulta QCopiadet;
+    bd::Consulta CDestino;
+    const plataforma::Regional& regional_;
+};
+
+}  // namespace autorep::conciliacion

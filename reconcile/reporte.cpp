@@ -1,0 +1,47 @@
+#include "reconcile/reporte.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "app/log_texto.h"
+#include "platform/cp1252.h"
+#include "platform/rutas.h"
+
+namespace autorep::conciliacion {
+
+std::string Reporte::nombreArchivo(const std::string& directorio, const std::string& tipo) {
+    return plataforma::rutaArchivo(directorio, "\\comparacion" + tipo + ".txt");
+}
+
+Reporte::Reporte(std::string ruta) : ruta_(std::move(ruta)) {
+    f_ = std::fopen(ruta_.c_str(), "ab");
+    if (!f_) fallar("abrir", errno);
+}
+
+Reporte::~Reporte() {
+    if (f_) std::fclose(f_);
+}
+
+void Reporte::fallar(const char* accion, int error) {
+    throw ErrorReporte(plataforma::ansi("No se pudo ") + accion + " el reporte " + ruta_ + ": " +
+                       std::strerror(error));
+}
+
+void Reporte::escribirLinea(std::initializer_list<std::string_view> campos) {
+    if (!f_) fallar("escribir", EBADF);
+    const std::string linea = app::lineaDeRegistro(campos);
+    errno = 0;
+    if (std::fwrite(linea.data(), 1, linea.size(), f_) != linea.size() || std::fflush(f_) != 0)
+        fallar("escribir", errno ? errno : EIO);
+    ++lineas_;
+}
+
+void Reporte::cerrar() {
+    if (!f_) return;
+    std::FILE* f = f_;
+    f_ = nullptr;
+    errno = 0;
+    if (std::fclose(f) != 0) fallar("cerrar", errno ? errno : EIO);
+}
+
+}  // namespace autorep::conciliacion

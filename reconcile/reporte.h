@@ -1,0 +1,45 @@
+#pragma once
+#include <cstdio>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace autorep::conciliacion {
+
+// The report file could not be created, opened, written or closed.
+class ErrorReporte : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The comparison report of one document type: directory + "\comparacion" +
+// the type code as typed + ".txt". Opened for appending once per run (created
+// when absent, never truncated). Each line goes to the disk whole as it is
+// written, so a run cut short keeps every line before the fault. Unlike the
+// logs, the report is the product: any failure raises ErrorReporte naming
+// the file.
+class Reporte {
+public:
+    static std::string nombreArchivo(const std::string& directorio, const std::string& tipo);
+
+    explicit Reporte(std::string ruta);
+    ~Reporte();
+    Reporte(const Reporte&) = delete;
+    Reporte& operator=(const Reporte&) = delete;
+
+    // Fields separated by single commas, ended by CR LF; nothing is quoted.
+    void escribirLinea(std::initializer_list<std::string_view> campos);
+    void cerrar();
+
+    const std::string& ruta() const { return ruta_; }
+    std::size_t lineas() const { return lineas_; }
+
+private:
+    [[noreturn]] void fallar(const char* accion, int error);
+    std::string ruta_;
+    std::FILE* f_ = nullptr;
+    std::size_t lineas_ = 0;
+};
+
+}  // namespace autorep::conciliacion

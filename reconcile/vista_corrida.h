@@ -1,0 +1,23 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+namespace autorep::conciliacion {
+
+// What a run shows while it works. The main window adapts it to Panel3,
+// ProgressBar1 and Edit1; the batch command to a terminal bar.
+class VistaCorrida {
+public:
+    virtual ~VistaCorrida() = default;
+    // The status panel with its caption, shown and painted at once.
+    virtual void mostrarEstado(const std::string& titulo) = 0;
+    virtual void ocultarEstado() = 0;
+    // Maximum `total`, then minimum 0, then position 0.
+    virtual void iniciarProgreso(std::size_t total) = 0;
+    virtual void mostrarRegistro() = 0;
+    virtual void ocultarRegistro() = 0;
+    // One audit row: its record text shown, painted, the bar advanced a step.
+    virtual void avanzar(const std::string& textoRegistro) = 0;
+};
+
+}  // namespace autorep::conciliacion

@@ -158,6 +158,7 @@ private:
             std::string_view clave = linea.substr(1, linea.size() - 2);
             if (!clave.empty() && clave.front() == '-') {
                 claveActual_ = nullptr;  // a deleted key holds nothing
+                enClave_ = true;
                 return;
             }
             if (recortar(clave).empty()) fallar(numero, "nombre de clave vacío");

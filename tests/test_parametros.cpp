@@ -16,6 +16,8 @@ struct Caso {
     std::vector<std::string> lineas;
 };
 
+void PrintTo(const Caso& c, std::ostream* os) { *os << c.que; }
+
 class Parametros : public ::testing::TestWithParam<Caso> {};
 
 TEST_P(Parametros, LasLineasQuedanComoSeEsperan) {

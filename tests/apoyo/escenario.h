@@ -1,0 +1,57 @@
+#pragma once
+// An origin server folder and a destination server folder with the ERP's
+// databases, in embedded mode, for the reconciliation tests.
+#include <string>
+#include <vector>
+
+#include "tests/apoyo/base_prueba.h"
+
+namespace autorep::prueba {
+
+// The amount documents of the test schema, by type.
+struct TablaImporte {
+    int tipo;
+    const char* tabla;
+    const char* id;
+    const char* numero;
+    const char* monto;
+    std::size_t ancho;
+};
+const std::vector<TablaImporte>& tablasImporte();
+const TablaImporte& tablaImporte(int tipo);
+
+class Escenario {
+public:
+    // Origin company "001" (with companies 001 and 002 in its general
+    // database) and destination company "002".
+    Escenario();
+
+    std::string servidorOrigen() const { return dir.str() + "/origen"; }
+    std::string servidorDestino() const { return dir.str() + "/destino"; }
+    std::string aplicacion() const { return dir.str() + "/app"; }
+    std::string rutaOrigen, rutaDestino, rutaGeneral;
+
+    void enOrigen(const std::vector<std::string>& sentencias) const { ejecutar(rutaOrigen, sentencias); }
+    void enDestino(const std::vector<std::string>& sentencias) const { ejecutar(rutaDestino, sentencias); }
+
+    // One audit row in the origin (the audit id is counted here).
+    void auditar(const std::string& fecha, const std::string& hora, int tipo, long idDoc, char oper,
+                 const std::string& codigo);
+
+    // An amount document (types 21 to 62) or a header with detail lines
+    // (types 1, 11 and 13) on one side.
+    static std::string documento(int tipo, long id, const std::string& prefijo, const std::string& numero,
+                                 const std::string& monto);
+    static std::vector<std::string> conDetalle(int tipo, long id, const std::string& prefijo, const std::string& numero,
+                                               const std::vector<std::string>& montos);
+    static std::vector<std::string> comprobante(long consec, const std::string& tipoComp, const std::string& prefijo,
+                                                const std::string& numero,
+                                                const std::vector<std::pair<std::string, std::string>>& lineas);
+
+    DirectorioTemporal dir;
+
+private:
+    long siguienteAuditoria_ = 1;
+};
+
+}  // namespace autorep::prueba

@@ -30,6 +30,7 @@ Tfaccesoautorep::Tfaccesoautorep(EntornoAcceso entorno, QWidget* parent)
     connect(ui->SpeedButton1, &QToolButton::clicked, this, [this] { app::protegido([this] { SpeedButton1Click(); }); });
     connect(ui->SpeedButton2, &QToolButton::clicked, this, [this] { app::protegido([this] { SpeedButton2Click(); }); });
     // Key preview: the dialog sees every key before the focused control.
+    installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
 
     app::protegido([this] { FormCreate(); });
@@ -55,10 +56,14 @@ bool Tfaccesoautorep::event(QEvent* e) {
 
 bool Tfaccesoautorep::eventFilter(QObject* objeto, QEvent* e) {
     if (e->type() != QEvent::KeyPress) return QDialog::eventFilter(objeto, e);
-    auto* tecla = static_cast<QKeyEvent*>(e);
-    // The same key reaches the filter once per widget it passes through; act once.
-    if (objeto != QApplication::focusWidget()) return QDialog::eventFilter(objeto, e);
-    app::protegido([&] { FormKeyDown(tecla->key(), tecla->modifiers()); });
+    const auto* tecla = static_cast<QKeyEvent*>(e);
+    const bool sinModificadores = !(tecla->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+    // The filter sees the key at the first widget that gets it; what it acts
+    // on it keeps, so that the widgets behind do not act a second time.
+    if (sinModificadores && (tecla->key() == Qt::Key_F2 || tecla->key() == Qt::Key_Escape)) {
+        app::protegido([&] { FormKeyDown(tecla->key(), tecla->modifiers()); });
+        return true;
+    }
     if (tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter) {
         // Enter moves on to the next field, never signs in.
         app::protegido([this] { focusNextChild(); });

@@ -32,7 +32,7 @@ public:
     Tfaccesoautorep(EntornoAcceso entorno, QWidget* parent = nullptr);
     ~Tfaccesoautorep() override;
 
-    const std::vector<std::string>& servidores() const { return servidores_; }
+    Ui::Tfaccesoautorep& controles() { return *ui; }
 
 protected:
     bool event(QEvent* e) override;

@@ -58,8 +58,12 @@ void Tfprincipalautorep::FormCreate() {
     ui->FecFin->ponerValor(rango.fin);
 }
 
+void Tfprincipalautorep::activar() {
+    app::protegido([this] { FormActivate(); });
+}
+
 bool Tfprincipalautorep::event(QEvent* e) {
-    if (e->type() == QEvent::WindowActivate) app::protegido([this] { FormActivate(); });
+    if (e->type() == QEvent::WindowActivate) activar();
     return QWidget::event(e);
 }
 
@@ -68,7 +72,7 @@ void Tfprincipalautorep::showEvent(QShowEvent* e) {
     // Where the platform sends no activation (no window manager), the first
     // show stands in for it; the start-up work still runs once.
     if (PrimeraActivacion)
-        QTimer::singleShot(0, this, [this] { app::protegido([this] { FormActivate(); }); });
+        QTimer::singleShot(0, this, [this] { activar(); });
 }
 
 void Tfprincipalautorep::FormActivate() {

@@ -47,8 +47,8 @@ public:
     bd::Conexion DbCia{"DbCia"};
     bd::Conexion DBEnvio{"DBEnvio"};
 
-    void FormActivate();
-    void SpeedButton1Click();
+    // The activation of the window, as the platform delivers it.
+    void activar();
 
 protected:
     bool event(QEvent* e) override;
@@ -57,6 +57,8 @@ protected:
 
 private:
     void FormCreate();
+    void FormActivate();
+    void SpeedButton1Click();
     void SerOri1Change();
     void LCiaOriChange();
     void SpeedButton2Click();

@@ -1,0 +1,196 @@
+// The login dialog, driven with keys.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <fstream>
+
+#include "ctrlaccesoautorep/faccesoautorep.h"
+#include "principalautorep/principalautorep.h"
+#include "tests/apoyo/entorno_prueba.h"
+#include "tests/apoyo/escenario.h"
+#include "ui_faccesoautorep.h"
+#include "ui_principalautorep.h"
+
+using namespace autorep;
+
+namespace {
+
+class Dialogo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::ofstream(e.aplicacion() + "/SERVIDORES.cfg", std::ios::binary)
+            << e.servidorOrigen() << "\r\n" << e.servidorDestino() << "\r\n";
+    }
+    std::unique_ptr<acceso::Tfaccesoautorep> crear() {
+        auto d = std::make_unique<acceso::Tfaccesoautorep>(acceso::EntornoAcceso{
+            DbGeneral, valores, [this] { return e.aplicacion(); }, [this](const std::string& m) { errores.push_back(m); },
+            [this] { ++terminaciones; }});
+        d->show();
+        QApplication::setActiveWindow(d.get());
+        return d;
+    }
+    static Ui::Tfaccesoautorep& ui(acceso::Tfaccesoautorep& d) { return d.controles(); }
+
+    prueba::Escenario e;
+    bd::Conexion DbGeneral{"DbGeneral"};
+    app::ValoresIngreso valores;
+    std::vector<std::string> errores;
+    int terminaciones = 0;
+};
+
+TEST_F(Dialogo, LaListaDeServidoresLlenaLasDosCajas) {
+    auto d = crear();
+    auto& u = ui(*d);
+    EXPECT_EQ(u.Servidor->count(), 2);
+    EXPECT_EQ(u.Servidor->currentText().toStdString(), e.servidorOrigen());
+    EXPECT_EQ(u.ServDest->currentText().toStdString(), e.servidorOrigen());
+    EXPECT_EQ(d->windowTitle(), "Control de acceso");
+    EXPECT_TRUE(u.Panel2->isHidden());
+}
+
+TEST_F(Dialogo, EnterPasaAlCampoSiguienteYNuncaEntra) {
+    auto d = crear();
+    auto& u = ui(*d);
+    u.Servidor->setFocus();
+    const QList<QWidget*> orden = {u.Tusua, u.TClave, u.ServDest, u.Usrdest, u.Clavedest, u.Servidor, u.Tusua};
+    for (QWidget* siguiente : orden) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QWidget* foco = QApplication::focusWidget();
+        EXPECT_TRUE(foco == siguiente || foco->parentWidget() == siguiente) << siguiente->objectName().toStdString();
+    }
+    EXPECT_FALSE(DbGeneral.conectada());
+    EXPECT_TRUE(errores.empty());
+    EXPECT_EQ(d->result(), 0);
+}
+
+TEST_F(Dialogo, F2YEscapeSoloSinModificadores) {
+    auto d = crear();
+    auto& u = ui(*d);
+    u.Tusua->setFocus();
+    for (auto mod : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
+        QTest::keyClick(u.Tusua, Qt::Key_F2, mod);
+        QTest::keyClick(u.Tusua, Qt::Key_Escape, mod);
+    }
+    EXPECT_FALSE(DbGeneral.conectada());
+    EXPECT_EQ(terminaciones, 0);
+    EXPECT_TRUE(d->isVisible());
+    QTest::keyClick(u.Tusua, Qt::Key_Escape);
+    EXPECT_EQ(terminaciones, 1);
+    EXPECT_FALSE(d->isVisible());
+}
+
+TEST_F(Dialogo, F2EntraYGuardaLosValores) {
+    auto d = crear();
+    auto& u = ui(*d);
+    u.Tusua->setText("admin");
+    u.TClave->clear();
+    u.ServDest->setEditText(QString::fromStdString(e.servidorDestino()));
+    u.Usrdest->setText("otro");
+    u.Clavedest->setText("Cl4ve");
+    QTest::keyClick(u.Tusua, Qt::Key_F2);
+    EXPECT_TRUE(errores.empty()) << errores.front();
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_TRUE(DbGeneral.conectada());
+    EXPECT_EQ(DbGeneral.parametros().valor("User_Name"), "admin") << "connects with the user as typed";
+    EXPECT_FALSE(DbGeneral.parametros().valor("password").has_value()) << "an empty password is left out";
+    EXPECT_EQ(valores.UsuarioOrigen, "ADMIN");
+    EXPECT_EQ(valores.ServidorOrigen, e.servidorOrigen());
+    EXPECT_EQ(valores.ServidorDestino, e.servidorDestino());
+    EXPECT_EQ(valores.UsuarioDestino, "OTRO");
+    EXPECT_EQ(valores.ClaveDestino, "Cl4ve");
+    EXPECT_TRUE(u.Panel2->isHidden());
+}
+
+TEST_F(Dialogo, UnFalloDejaElDialogoAbiertoConElTextoDeEstado) {
+    auto d = crear();
+    auto& u = ui(*d);
+    u.Servidor->setEditText(QString::fromStdString(e.dir.str() + "/no-hay"));
+    u.Tusua->setText("admin");
+    QTest::keyClick(u.Tusua, Qt::Key_F2);
+    ASSERT_EQ(errores.size(), 1u);
+    EXPECT_NE(errores[0].find("I/O error"), std::string::npos);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_FALSE(u.Panel2->isHidden());
+    EXPECT_EQ(u.Panel2->text(), "Conectando con el servidor origen");
+    EXPECT_EQ(u.Tusua->text(), "admin");
+}
+
+TEST_F(Dialogo, UnUsuarioConComillaEntraIgual) {
+    auto d = crear();
+    auto& u = ui(*d);
+    u.Tusua->setText("o'brien");
+    QTest::keyClick(u.Tusua, Qt::Key_F2);
+    EXPECT_TRUE(errores.empty()) << errores.front();
+    EXPECT_EQ(d->result(), QDialog::Accepted);
+    EXPECT_EQ(valores.UsuarioOrigen, "O'BRIEN");
+}
+
+// Works on the login dialog once it is up as a modal window; a dialog that
+// never comes up, or stays, is closed after a few seconds so a fault cannot
+// hang the suite.
+void conDialogo(std::function<void(QWidget*)> trabajo) {
+    auto* reloj = new QTimer;
+    auto inicio = std::make_shared<QElapsedTimer>();
+    inicio->start();
+    QObject::connect(reloj, &QTimer::timeout, [reloj, inicio, trabajo] {
+        QWidget* d = QApplication::activeModalWidget();
+        if (d) {
+            reloj->stop();
+            reloj->deleteLater();
+            trabajo(d);
+        } else if (inicio->elapsed() > 5000) {
+            reloj->stop();
+            reloj->deleteLater();
+            ADD_FAILURE() << "the login dialog did not come up";
+        }
+    });
+    reloj->start(10);
+    QTimer::singleShot(10000, [] {
+        if (QWidget* d = QApplication::activeModalWidget()) {
+            ADD_FAILURE() << "the login dialog stayed open";
+            d->close();
+        }
+    });
+}
+
+class PrimeraActivacion : public ::testing::Test {
+protected:
+    plataforma::RelojFijo reloj{{{2016, 10, 7}, {9, 0, 0, 0}}};
+    plataforma::Regional regional = prueba::regionalPrueba();
+    prueba::AvisadorGrabador avisador;
+    prueba::Escenario e;
+    int terminaciones = 0;
+};
+
+TEST_F(PrimeraActivacion, CancelarElDialogoTerminaSinMasPasos) {
+    principal::Tfprincipalautorep v({{}, reloj, regional, avisador, [this] { return e.aplicacion(); }, [this] { ++terminaciones; }});
+    conDialogo([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); });
+    v.activar();
+    EXPECT_GE(terminaciones, 1);
+    EXPECT_TRUE(v.controles().SerOri1->text().isEmpty());
+    EXPECT_FALSE(v.DbGeneral.conectada());
+}
+
+TEST_F(PrimeraActivacion, AceptarAbreLaListaDeCompanias) {
+    principal::Tfprincipalautorep v({{}, reloj, regional, avisador, [this] { return e.aplicacion(); }, [this] { ++terminaciones; }});
+    conDialogo([this](QWidget* d) {
+        d->findChild<QComboBox*>("Servidor")->setEditText(QString::fromStdString(e.servidorOrigen()));
+        d->findChild<QLineEdit*>("Tusua")->setText("admin");
+        QTest::keyClick(d->findChild<QLineEdit*>("Tusua"), Qt::Key_F2);
+    });
+    v.activar();
+    EXPECT_EQ(terminaciones, 0);
+    EXPECT_EQ(v.controles().SerOri1->text().toStdString(), e.servidorOrigen());
+    EXPECT_EQ(v.controles().LCiaOri->count(), 2);
+    EXPECT_TRUE(v.controles().LCiaOri->textoMostrado().empty()) << "the user picks the company";
+}
+
+}  // namespace

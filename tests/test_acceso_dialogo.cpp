@@ -16,6 +16,7 @@
 #include "principalautorep/principalautorep.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
+#include "tests/apoyo/qt_prueba.h"
 #include "ui_faccesoautorep.h"
 #include "ui_principalautorep.h"
 
@@ -133,34 +134,6 @@ TEST_F(Dialogo, UnUsuarioConComillaEntraIgual) {
     EXPECT_EQ(valores.UsuarioOrigen, "O'BRIEN");
 }
 
-// Works on the login dialog once it is up as a modal window; a dialog that
-// never comes up, or stays, is closed after a few seconds so a fault cannot
-// hang the suite.
-void conDialogo(std::function<void(QWidget*)> trabajo) {
-    auto* reloj = new QTimer;
-    auto inicio = std::make_shared<QElapsedTimer>();
-    inicio->start();
-    QObject::connect(reloj, &QTimer::timeout, [reloj, inicio, trabajo] {
-        QWidget* d = QApplication::activeModalWidget();
-        if (d) {
-            reloj->stop();
-            reloj->deleteLater();
-            trabajo(d);
-        } else if (inicio->elapsed() > 5000) {
-            reloj->stop();
-            reloj->deleteLater();
-            ADD_FAILURE() << "the login dialog did not come up";
-        }
-    });
-    reloj->start(10);
-    QTimer::singleShot(10000, [] {
-        if (QWidget* d = QApplication::activeModalWidget()) {
-            ADD_FAILURE() << "the login dialog stayed open";
-            d->close();
-        }
-    });
-}
-
 class PrimeraActivacion : public ::testing::Test {
 protected:
     plataforma::RelojFijo reloj{{{2016, 10, 7}, {9, 0, 0, 0}}};
@@ -172,7 +145,7 @@ protected:
 
 TEST_F(PrimeraActivacion, CancelarElDialogoTerminaSinMasPasos) {
     principal::Tfprincipalautorep v({{}, reloj, regional, avisador, [this] { return e.aplicacion(); }, [this] { ++terminaciones; }});
-    conDialogo([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); });
+    prueba::conDialogo([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); });
     v.activar();
     EXPECT_GE(terminaciones, 1);
     EXPECT_TRUE(v.controles().SerOri1->text().isEmpty());
@@ -181,11 +154,7 @@ TEST_F(PrimeraActivacion, CancelarElDialogoTerminaSinMasPasos) {
 
 TEST_F(PrimeraActivacion, AceptarAbreLaListaDeCompanias) {
     principal::Tfprincipalautorep v({{}, reloj, regional, avisador, [this] { return e.aplicacion(); }, [this] { ++terminaciones; }});
-    conDialogo([this](QWidget* d) {
-        d->findChild<QComboBox*>("Servidor")->setEditText(QString::fromStdString(e.servidorOrigen()));
-        d->findChild<QLineEdit*>("Tusua")->setText("admin");
-        QTest::keyClick(d->findChild<QLineEdit*>("Tusua"), Qt::Key_F2);
-    });
+    prueba::conDialogo([this](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin"); });
     v.activar();
     EXPECT_EQ(terminaciones, 0);
     EXPECT_EQ(v.controles().SerOri1->text().toStdString(), e.servidorOrigen());

@@ -16,6 +16,7 @@
 #include "principalautorep/selector_compania.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
+#include "tests/apoyo/qt_prueba.h"
 #include "ui_principalautorep.h"
 
 using namespace autorep;
@@ -196,21 +197,24 @@ TEST_F(Desatendido, ElegirOtraCompaniaListaSusAgencias) {
 }
 
 TEST_F(Desatendido, EnviarConDestinoEscribeElReporteYVuelveAListo) {
-    auto v = crear({e.servidorOrigen(), "admin", "", "001"});
-    v->activar();
     e.enOrigen({prueba::Escenario::documento(21, 1, "AB", "000001", "12.50")});
     e.enDestino({prueba::Escenario::documento(21, 9, "AB", "000001", "12.50")});
     e.auditar("2016-01-05", "10:00:00", 21, 1, 'I', "AB000001");
-    // The destination sign-in comes from the dialog in a normal start; here the box and a server text do.
-    v->controles().CiaDes->setText("002");
-    const_cast<app::ValoresIngreso&>(v->valoresIngreso()).ServidorDestino = e.servidorDestino();
-    QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
+    auto v = crear();
+    prueba::conDialogo([this](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin", e.servidorDestino()); });
+    v->activar();
+    auto& c = v->controles();
+    emit c.LCiaOri->activated(0);
+    c.CiaDes->setText("002");
+    QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(prueba::contenido(e.aplicacion() + "/comparacion21.txt"), "AB000001,05/01/2016,12.5,12.5\r\n");
-    EXPECT_EQ(v->controles().ProgressBar1->maximum(), 1);
-    EXPECT_EQ(v->controles().ProgressBar1->value(), 1);
-    EXPECT_TRUE(v->controles().Panel3->isHidden());
-    EXPECT_TRUE(v->controles().Edit1->isHidden());
-    EXPECT_EQ(v->controles().Edit1->text(), "21,I,05/01/2016");
+    EXPECT_EQ(c.ProgressBar1->maximum(), 1);
+    EXPECT_EQ(c.ProgressBar1->value(), 1);
+    EXPECT_TRUE(c.Panel3->isHidden());
+    EXPECT_TRUE(c.Edit1->isHidden());
+    EXPECT_EQ(c.Edit1->text(), "21,I,05/01/2016");
+    EXPECT_FALSE(v->DbCia.conectada());
+    EXPECT_TRUE(avisador.mensajes.empty());
 }
 
 }  // namespace

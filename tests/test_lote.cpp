@@ -1,0 +1,135 @@
+// autorep-lote end to end on embedded databases.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/apoyo/entorno_prueba.h"
+#include "tests/apoyo/escenario.h"
+#include "tests/apoyo/lote_prueba.h"
+
+using namespace autorep;
+using prueba::Escenario;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Lote : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::ofstream(e.dir.str() + "/registro.reg", std::ios::binary) << prueba::textoRegistro(e.aplicacion(), "dd/MM/yyyy");
+        // Both sides are company 001 here: the destination company defaults to the origin's.
+        prueba::crearCompania(e.servidorDestino(), "001");
+        rutaDestino001 = e.servidorDestino() + "/datos/001/quorix.fdb";
+    }
+    // The run over October 2016 unless the extra options give dates of their own.
+    prueba::SalidaLote lote(std::vector<std::string> extra, std::map<std::string, std::string> entorno = {}) {
+        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
+                                      "--destino", e.servidorDestino()};
+        bool fechas = false;
+        for (const auto& x : extra) fechas = fechas || x.rfind("--desde", 0) == 0 || x.rfind("--hasta", 0) == 0;
+        if (!fechas) a.insert(a.end(), {"--desde", "2016-10-01", "--hasta", "2016-10-31"});
+        a.insert(a.end(), extra.begin(), extra.end());
+        entorno["AUTOREP_REGISTRO"] = e.dir.str() + "/registro.reg";
+        return prueba::correrLote(a, entorno);
+    }
+    std::string resumen(int registros, int lineas, int iguales, int diferentes, int noEncontrados, int sinOrigen,
+                        const std::string& tipo = "21") {
+        return "registros: " + std::to_string(registros) + "\nlineas: " + std::to_string(lineas) +
+               "\niguales: " + std::to_string(iguales) + "\ndiferentes: " + std::to_string(diferentes) +
+               "\nno_encontrados: " + std::to_string(noEncontrados) + "\nsin_origen: " + std::to_string(sinOrigen) +
+               "\nreporte: " + e.aplicacion() + "/comparacion" + tipo + ".txt\n";
+    }
+    Escenario e;
+    std::string rutaDestino001;
+};
+
+TEST_F(Lote, TodoIgualSaleConCero) {
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "12.50")});
+    prueba::ejecutar(rutaDestino001, {Escenario::documento(21, 9, "AB", "000001", "12.5")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    const auto r = lote({});
+    EXPECT_EQ(r.estado, 0) << r.error;
+    EXPECT_EQ(r.salida, resumen(1, 1, 1, 0, 0, 0));
+    EXPECT_EQ(prueba::contenido(e.aplicacion() + "/comparacion21.txt"), "AB000001,05/10/2016,12.5,12.5\r\n");
+}
+
+TEST_F(Lote, DiferenciasFaltantesYSinOrigenSalenConUno) {
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "12.50"), Escenario::documento(21, 2, "AB", "000002", "3")});
+    prueba::ejecutar(rutaDestino001, {Escenario::documento(21, 9, "AB", "000001", "12.4")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    e.auditar("2016-10-05", "10:00:00", 21, 2, 'I', "AB000002");
+    e.auditar("2016-10-05", "10:00:00", 21, 3, 'I', "AB000003");
+    const auto r = lote({"--tipo", "21"});
+    EXPECT_EQ(r.estado, 1) << r.error;
+    EXPECT_EQ(r.salida, resumen(3, 2, 0, 1, 1, 1));
+}
+
+TEST_F(Lote, SoloFaltantesSaleConUno) {
+    e.enOrigen({Escenario::documento(21, 2, "AB", "000002", "3")});
+    e.auditar("2016-10-05", "10:00:00", 21, 2, 'I', "AB000002");
+    const auto r = lote({});
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(r.salida, resumen(1, 1, 0, 0, 1, 0));
+}
+
+TEST_F(Lote, DesdeDespuesDeHastaEsUnaCorridaVacia) {
+    e.auditar("2016-10-05", "10:00:00", 21, 2, 'I', "AB000002");
+    const auto r = lote({"--desde=2016-10-31", "--hasta=2016-10-01"});
+    EXPECT_EQ(r.estado, 0) << r.error;
+    EXPECT_EQ(r.salida, resumen(0, 0, 0, 0, 0, 0));
+}
+
+TEST_F(Lote, OpcionesMalasNoConectanNiEscriben) {
+    for (std::vector<std::string> malas : std::vector<std::vector<std::string>>{
+             {"--nada"}, {"--desde", "2016-02-30"}, {"--tipo", "21 OR 1=1"}, {"--tipo"}, {"--hasta", "ayer"}}) {
+        const auto r = lote(malas);
+        EXPECT_EQ(r.estado, 2) << malas[0];
+        EXPECT_NE(r.error.find(malas[0].substr(0, malas[0].find('='))), std::string::npos) << r.error;
+        EXPECT_TRUE(r.salida.empty());
+    }
+    EXPECT_TRUE(fs::is_empty(e.aplicacion()));
+}
+
+TEST_F(Lote, CompaniaDesconocidaOEnOtrasMayusculas) {
+    prueba::ejecutar(e.rutaGeneral, {"INSERT INTO COMPANIA (COMP_COD, COM_NOMBRE) VALUES ('AbC', 'Mixta')"});
+    for (const char* codigo : {"999", "abc", "0'1"}) {
+        auto a = std::vector<std::string>{"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", codigo,
+                                          "--destino", e.servidorDestino()};
+        const auto r = prueba::correrLote(a, {{"AUTOREP_REGISTRO", e.dir.str() + "/registro.reg"}});
+        EXPECT_EQ(r.estado, 2) << codigo;
+        EXPECT_NE(r.error.find(std::string("La compañía \"") + codigo + "\" no existe"), std::string::npos) << r.error;
+    }
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+    EXPECT_TRUE(fs::exists(e.aplicacion() + "/ERRORES.TXT")) << "errors are logged as the window logs them";
+}
+
+TEST_F(Lote, DestinoInalcanzable) {
+    const auto r = lote({"--compania-destino", "777"});
+    EXPECT_EQ(r.estado, 2);
+    EXPECT_NE(r.error.find("errorenvio.txt"), std::string::npos) << r.error;
+    const auto log = prueba::contenido(e.aplicacion() + "/errorenvio.txt");
+    EXPECT_NE(log.find(",No se pudo conectar con el servidor " + e.servidorDestino() + "/datos/777/quorix.fdb\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+}
+
+TEST_F(Lote, AyudaYVersion) {
+    const auto ayuda = prueba::correrLote({"--ayuda"});
+    EXPECT_EQ(ayuda.estado, 0);
+    EXPECT_NE(ayuda.salida.find("Uso: autorep-lote"), std::string::npos);
+    const auto version = prueba::correrLote({"--version"});
+    EXPECT_EQ(version.estado, 0);
+    EXPECT_EQ(version.salida.rfind("autorep-lote ", 0), 0u);
+}
+
+TEST_F(Lote, SinRegistroNiDirectorioEsUnError) {
+    const auto r = prueba::correrLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
+                                       "--destino", e.servidorDestino()},
+                                      {{"AUTOREP_REGISTRO", e.dir.str() + "/no-esta.reg"}});
+    EXPECT_EQ(r.estado, 2);
+    EXPECT_NE(r.error.find("--directorio"), std::string::npos) << r.error;
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "app/opciones_lote.h"
+#include "tests/apoyo/entorno_prueba.h"
+
+using namespace autorep;
+using app::leerOpcionesLote;
+using V = std::vector<std::string>;
+
+namespace {
+
+const plataforma::Fecha hoy{2024, 2, 10};
+const V base = {"--origen", "srv", "--usuario", "admin", "--compania", "001", "--destino", "rep"};
+
+V con(V extra) {
+    V r = base;
+    r.insert(r.end(), extra.begin(), extra.end());
+    return r;
+}
+
+TEST(OpcionesLote, ValoresYOmisiones) {
+    unsetenv("AUTOREP_CLAVE");
+    unsetenv("AUTOREP_CLAVE_DESTINO");
+    const auto o = leerOpcionesLote(base, hoy);
+    EXPECT_EQ(o.origen, "srv");
+    EXPECT_EQ(o.usuarioDestino, "admin");
+    EXPECT_EQ(o.companiaDestino, "001");
+    EXPECT_EQ(o.tipo, "21");
+    EXPECT_EQ(o.desde, (plataforma::Fecha{2024, 2, 1}));
+    EXPECT_EQ(o.hasta, (plataforma::Fecha{2024, 2, 29}));
+    EXPECT_FALSE(o.directorio.has_value());
+
+    const auto o2 = leerOpcionesLote(con({"--tipo=31", "--desde", "2016-10-01", "--hasta=2016-10-31", "--clave=x",
+                                          "--usuario-destino", "otro", "--compania-destino=002", "--directorio", "/d"}),
+                                     hoy);
+    EXPECT_EQ(o2.tipo, "31");
+    EXPECT_EQ(o2.desde, (plataforma::Fecha{2016, 10, 1}));
+    EXPECT_EQ(o2.hasta, (plataforma::Fecha{2016, 10, 31}));
+    EXPECT_EQ(o2.clave, "x");
+    EXPECT_EQ(o2.claveDestino, "x") << "the destination password defaults to the origin's";
+    EXPECT_EQ(o2.usuarioDestino, "otro");
+    EXPECT_EQ(o2.companiaDestino, "002");
+    EXPECT_EQ(o2.directorio, "/d");
+}
+
+TEST(OpcionesLote, ClavesDelEntorno) {
+    prueba::VariableEntorno clave("AUTOREP_CLAVE", "de-entorno");
+    {
+        const auto o = leerOpcionesLote(base, hoy);
+        EXPECT_EQ(o.clave, "de-entorno");
+        EXPECT_EQ(o.claveDestino, "de-entorno");
+    }
+    prueba::VariableEntorno destino("AUTOREP_CLAVE_DESTINO", "otra");
+    EXPECT_EQ(leerOpcionesLote(base, hoy).claveDestino, "otra");
+    EXPECT_EQ(leerOpcionesLote(con({"--clave", "opcion"}), hoy).clave, "opcion");
+}
+
+TEST(OpcionesLote, ErroresQueNombranLaOpcion) {
+    struct {
+        V argumentos;
+        const char* nombra;
+    } casos[] = {
+        {{"--origen", "srv"}, "--usuario"},
+        {con({"--desconocida=1"}), "--desconocida"},
+        {con({"--desde", "2016-13-01"}), "--desde"},
+        {con({"--hasta", "31/10/2016"}), "--hasta"},
+        {con({"--desde", "2023-02-29"}), "--desde"},
+        {con({"--tipo", "21 OR 1=1"}), "--tipo"},
+        {con({"--tipo", ""}), "--tipo"},
+        {con({"--tipo", "abc"}), "--tipo"},
+        {con({"--tipo", "99999999999999999999"}), "--tipo"},
+        {con({"--tipo"}), "--tipo"},
+        {con({"--origen", "otro"}), "--origen"},
+        {con({"suelto"}), "suelto"},
+        {{"--origen", "", "--usuario", "a", "--compania", "1", "--destino", "d"}, "--origen"},
+    };
+    for (const auto& c : casos) {
+        try {
+            leerOpcionesLote(c.argumentos, hoy);
+            ADD_FAILURE() << "accepted: " << c.nombra;
+        } catch (const app::ErrorOpciones& e) {
+            EXPECT_NE(std::string(e.what()).find(c.nombra), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(OpcionesLote, AyudaYVersionNoPidenNadaMas) {
+    EXPECT_TRUE(leerOpcionesLote({"--ayuda"}, hoy).ayuda);
+    EXPECT_TRUE(leerOpcionesLote({"-h"}, hoy).ayuda);
+    EXPECT_TRUE(leerOpcionesLote({"--version"}, hoy).version);
+}
+
+}  // namespace

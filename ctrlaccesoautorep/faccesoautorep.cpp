@@ -19,6 +19,7 @@ Tfaccesoautorep::Tfaccesoautorep(EntornoAcceso entorno, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::Tfaccesoautorep>()), entorno_(std::move(entorno)) {
     iniciarRecursosAcceso();
     ui->setupUi(this);
+    ajustarEtiquetas(this);
     ui->Image1->setPixmap(iconoTransparente(":/acceso/imagenes/servidores.png").pixmap(120, 90));
     ui->Image2->setPixmap(iconoTransparente(":/acceso/imagenes/candado.png").pixmap(100, 100));
     ui->SpeedButton1->setIcon(iconoTransparente(":/acceso/imagenes/entrar.png"));

@@ -2,6 +2,7 @@
 
 #include <QBitmap>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 
 #include "platform/cp1252.h"
@@ -11,6 +12,11 @@ namespace autorep::acceso {
 QString aPantalla(const std::string& bytes) { return QString::fromStdString(plataforma::cp1252AUtf8(bytes)); }
 
 std::string dePantalla(const QString& texto) { return plataforma::utf8ACp1252(texto.toStdString()); }
+
+void ajustarEtiquetas(QWidget* ventana) {
+    for (QLabel* etiqueta : ventana->findChildren<QLabel*>())
+        if (etiqueta->pixmap().isNull() && etiqueta->frameShape() == QFrame::NoFrame) etiqueta->adjustSize();
+}
 
 QIcon iconoTransparente(const QString& recurso) {
     QPixmap mapa(recurso);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QIcon>
 #include <QString>
+#include <QWidget>
 #include <string>
 
 namespace autorep::acceso {
@@ -9,6 +10,9 @@ namespace autorep::acceso {
 // page lacks become '?'.
 QString aPantalla(const std::string& bytes);
 std::string dePantalla(const QString& texto);
+
+// Labels take the size of their caption, as the windows were designed.
+void ajustarEtiquetas(QWidget* ventana);
 
 // A button picture whose lower-left pixel's colour is drawn as transparent.
 QIcon iconoTransparente(const QString& recurso);

@@ -29,7 +29,7 @@ Tfprincipalautorep::Tfprincipalautorep(EntornoPrincipal entorno, QWidget* parent
     setAttribute(Qt::WA_QuitOnClose);
     ui->SpeedButton1->setIcon(acceso::iconoTransparente(":/principal/imagenes/enviar.png"));
     ui->SpeedButton2->setIcon(acceso::iconoTransparente(":/principal/imagenes/cancelar.png"));
-    ui->Label5->adjustSize();
+    acceso::ajustarEtiquetas(this);
     ui->Label5->move(531 - ui->Label5->width(), 1);
     ui->FecIni->aplicarRegional(entorno_.regional);
     ui->FecFin->aplicarRegional(entorno_.regional);

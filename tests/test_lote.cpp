@@ -133,3 +133,41 @@ TEST_F(Lote, SinRegistroNiDirectorioEsUnError) {
 }
 
 }  // namespace
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/apoyo/datos_masivos.h"
+
+namespace {
+
+TEST(LoteInterrumpido, CtrlCCierraElReporteConLineasEnterasYSaleCon130) {
+    prueba::Escenario e;
+    prueba::llenar(e, 20000);
+    const std::string reporte = e.aplicacion() + "/comparacion21.txt";
+    const pid_t hijo = fork();
+    if (hijo == 0) {
+        const std::string registro = "AUTOREP_REGISTRO=/nonexistent";
+        putenv(const_cast<char*>(registro.c_str()));
+        execl(AUTOREP_LOTE, AUTOREP_LOTE, "--origen", e.servidorOrigen().c_str(), "--usuario", "admin", "--compania", "001",
+              "--destino", e.servidorDestino().c_str(), "--compania-destino", "002", "--desde", "2016-10-01", "--hasta",
+              "2016-10-31", "--directorio", e.aplicacion().c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Interrupt once some lines are on disk.
+    for (int i = 0; i < 2000 && prueba::contenido(reporte).size() < 200; ++i) usleep(5000);
+    kill(hijo, SIGINT);
+    int estado = 0;
+    waitpid(hijo, &estado, 0);
+    ASSERT_TRUE(WIFEXITED(estado));
+    EXPECT_EQ(WEXITSTATUS(estado), 130);
+    const std::string lineas = prueba::contenido(reporte);
+    ASSERT_FALSE(lineas.empty());
+    EXPECT_EQ(lineas.substr(lineas.size() - 2), "\r\n") << "no half line";
+    std::size_t cuenta = 0;
+    for (std::size_t p = 0; (p = lineas.find("\r\n", p)) != std::string::npos; p += 2) ++cuenta;
+    EXPECT_LT(cuenta, 4000u) << "the run stopped before its end";
+}
+
+}  // namespace

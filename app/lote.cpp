@@ -2,12 +2,16 @@
 // It drives the same run and rules as the window program and ends with an
 // exit status: 0 all equal, 1 differences or missing documents, 2 it could
 // not complete, 130 interrupted.
+#include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/avisador.h"
@@ -27,8 +31,23 @@ using namespace autorep;
 
 namespace {
 
-volatile std::sig_atomic_t interrumpido = 0;
-void alInterrumpir(int) { interrumpido = 1; }
+std::atomic<bool> interrumpido{false};
+
+// Ctrl-C and SIGTERM are taken by a thread of ours through sigwait, blocked
+// everywhere else: the Firebird engine would otherwise shut its connections
+// down on the signal, in the middle of a lookup, before the run could stop
+// between two audit rows.
+void esperarInterrupciones() {
+    sigset_t senales;
+    sigemptyset(&senales);
+    sigaddset(&senales, SIGINT);
+    sigaddset(&senales, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
+    std::thread([senales] {
+        int senal = 0;
+        while (sigwait(&senales, &senal) == 0) interrumpido = true;
+    }).detach();
+}
 
 struct Interrupcion {};
 
@@ -148,8 +167,7 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::signal(SIGINT, alInterrumpir);
-    std::signal(SIGTERM, alInterrumpir);
+    esperarInterrupciones();
     plataforma::RelojSistema reloj;
     AvisadorConsola avisador;
     app::OpcionesLote opciones;

@@ -2,12 +2,29 @@
 
 #include <cerrno>
 #include <cstring>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "app/log_texto.h"
 #include "platform/cp1252.h"
 #include "platform/rutas.h"
 
 namespace autorep::conciliacion {
+
+namespace {
+void truncar(std::FILE* f, long tamanio) {
+#ifdef _WIN32
+    _chsize_s(_fileno(f), tamanio);
+#else
+    // A file that refuses even this keeps the partial line; the error that
+    // follows names the file all the same.
+    [[maybe_unused]] const int resultado = ftruncate(fileno(f), tamanio);
+#endif
+}
+}  // namespace
 
 std::string Reporte::nombreArchivo(const std::string& directorio, const std::string& tipo) {
     return plataforma::rutaArchivo(directorio, "\\comparacion" + tipo + ".txt");
@@ -16,6 +33,7 @@ std::string Reporte::nombreArchivo(const std::string& directorio, const std::str
 Reporte::Reporte(std::string ruta) : ruta_(std::move(ruta)) {
     f_ = std::fopen(ruta_.c_str(), "ab");
     if (!f_) fallar("abrir", errno);
+    if (std::fseek(f_, 0, SEEK_END) != 0 || (tamanio_ = std::ftell(f_)) < 0) fallar("abrir", errno);
 }
 
 Reporte::~Reporte() {
@@ -31,8 +49,16 @@ void Reporte::escribirLinea(std::initializer_list<std::string_view> campos) {
     if (!f_) fallar("escribir", EBADF);
     const std::string linea = app::lineaDeRegistro(campos);
     errno = 0;
-    if (std::fwrite(linea.data(), 1, linea.size(), f_) != linea.size() || std::fflush(f_) != 0)
-        fallar("escribir", errno ? errno : EIO);
+    if (std::fwrite(linea.data(), 1, linea.size(), f_) != linea.size() || std::fflush(f_) != 0) {
+        const int error = errno ? errno : EIO;
+        // Whatever part of the line reached the file is cut off again.
+        std::FILE* f = f_;
+        f_ = nullptr;
+        truncar(f, tamanio_);
+        std::fclose(f);
+        fallar("escribir", error);
+    }
+    tamanio_ += static_cast<long>(linea.size());
     ++lineas_;
 }
 

@@ -16,7 +16,8 @@ public:
 // The comparison report of one document type: directory + "\comparacion" +
 // the type code as typed + ".txt". Opened for appending once per run (created
 // when absent, never truncated). Each line goes to the disk whole as it is
-// written, so a run cut short keeps every line before the fault. Unlike the
+// written, so a run cut short keeps every line before the fault, and a line
+// that cannot be written whole is taken back. Unlike the
 // logs, the report is the product: any failure raises ErrorReporte naming
 // the file.
 class Reporte {
@@ -40,6 +41,7 @@ private:
     std::string ruta_;
     std::FILE* f_ = nullptr;
     std::size_t lineas_ = 0;
+    long tamanio_ = 0;  // the file's size after the last whole line
 };
 
 }  // namespace autorep::conciliacion

@@ -1,4 +1,5 @@
 #pragma once
+#include <compare>
 // Calendar values as the program keeps them: a date, a time of day to the
 // millisecond, and both together (what a date editor holds).
 

@@ -19,7 +19,6 @@
 #include "app/inicio.h"
 #include "app/opciones_lote.h"
 #include "ctrlaccesoautorep/enomanejada.h"
-#include "ctrlaccesoautorep/traduccion.h"
 #include "platform/cp1252.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
@@ -146,11 +145,6 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
                                                      valores.UsuarioDestino,
                                                      valores.ClaveDestino};
         const auto r = conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
-        if (r.fin == conciliacion::Resumen::Fin::SinDestino) {
-            escribirError(plataforma::ansi("No se pudo conectar con el servidor de destino (anotado en errorenvio.txt): ") +
-                          acceso::traducirMensaje(r.errorDestino));
-            return 2;
-        }
         std::printf("registros: %zu\nlineas: %zu\niguales: %zu\ndiferentes: %zu\nno_encontrados: %zu\nsin_origen: %zu\n",
                     r.registros, r.lineas, r.iguales, r.diferentes, r.noEncontrados, r.sinOrigen);
         std::printf("reporte: %s\n", plataforma::cp1252AUtf8(r.reporte).c_str());

@@ -91,17 +91,17 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     try {
         DBEnvio.conectar();
     } catch (const std::exception& error) {
-        resumen.errorDestino = error.what();
+        const std::string ruta = DBEnvio.parametros().valorOVacio("Database");
         const auto ahora = entorno.reloj.ahora();
         app::agregarRegistro(plataforma::rutaArchivo(entorno.directorio(), "\\errorenvio.txt"),
                              {plataforma::textoFecha(ahora.fecha, entorno.regional),
                               plataforma::textoHora(ahora.hora, entorno.regional),
-                              "No se pudo conectar con el servidor " + DBEnvio.parametros().valorOVacio("Database")});
-    }
-    if (!DBEnvio.conectada()) {
+                              "No se pudo conectar con el servidor " + ruta});
         vista.ocultarEstado();
-        resumen.fin = Resumen::Fin::SinDestino;
-        return resumen;
+        // Without a destination there is nothing to compare: the run says so
+        // instead of ending as if it had found nothing.
+        throw ErrorDestino(plataforma::ansi("No se pudo conectar con el servidor de destino ") + ruta + ": " +
+                           error.what());
     }
 
     std::optional<Reporte> reporte;

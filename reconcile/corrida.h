@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "app/avisador.h"
@@ -34,6 +35,12 @@ struct EntornoCorrida {
     VistaCorrida& vista;
 };
 
+// The destination could not be connected; errorenvio.txt has its line.
+class ErrorDestino : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The type code as a whole number (blanks around it allowed), or nothing.
 std::optional<std::int64_t> tipoEntero(const std::string& tipo);
 
@@ -41,10 +48,11 @@ std::optional<std::int64_t> tipoEntero(const std::string& tipo);
 // Firebird reads the same way whatever the regional settings.
 std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta);
 
-// The reconciliation run. Returns how it ended and what it counted. A run
-// that fails after the destination is connected closes the report (every
-// line written stays on disk), hides the run display, disconnects both
-// companies, and raises its error.
+// The reconciliation run. Returns how it ended and what it counted. A
+// destination that cannot be connected is logged to errorenvio.txt and raised
+// as ErrorDestino. A run that fails after the destination is connected closes
+// the report (every line written stays on disk), hides the run display,
+// disconnects both companies, and raises its error.
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
                         EntornoCorrida& entorno);
 

@@ -6,7 +6,7 @@ namespace autorep::conciliacion {
 
 // What a run did, counted as it wrote.
 struct Resumen {
-    enum class Fin { SinCompania, SinDestino, Completa };
+    enum class Fin { SinCompania, Completa };
     Fin fin = Fin::Completa;
     std::size_t registros = 0;       // audit rows read
     std::size_t lineas = 0;          // report lines written
@@ -15,7 +15,6 @@ struct Resumen {
     std::size_t noEncontrados = 0;   // not-found lines
     std::size_t sinOrigen = 0;       // audit rows whose document is gone from the origin
     std::string reporte;             // the report file's path
-    std::string errorDestino;        // the destination's connect error, when it failed
 };
 
 }  // namespace autorep::conciliacion

@@ -3,5 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${AUTOREP_CMAKE_OPCIONES:-} >/dev/null
-cmake --build build -j "$(nproc)"
+salida=${AUTOREP_BUILD:-build}
+cmake -S . -B "$salida" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${AUTOREP_CMAKE_OPCIONES:-} >/dev/null
+cmake --build "$salida" -j "$(nproc)"

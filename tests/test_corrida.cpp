@@ -68,9 +68,14 @@ TEST_F(Corrida, SinCompaniaSoloElMensaje) {
 TEST_F(Corrida, DestinoInalcanzableUnaLineaEnErrorenvioYNingunReporte) {
     e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
     entradas.companiaDestino = "999";
-    const auto r = correr();
-    EXPECT_EQ(r.fin, Resumen::Fin::SinDestino);
-    EXPECT_NE(r.errorDestino.find("I/O error"), std::string::npos) << r.errorDestino;
+    try {
+        correr();
+        FAIL() << "the run ended as if it had found nothing";
+    } catch (const conciliacion::ErrorDestino& error) {
+        const std::string m = error.what();
+        EXPECT_EQ(m.rfind("No se pudo conectar con el servidor de destino " + e.servidorDestino() + "/datos/999/quorix.fdb: ", 0), 0u) << m;
+        EXPECT_NE(m.find("I/O error"), std::string::npos) << m;
+    }
     EXPECT_EQ(prueba::contenido(e.aplicacion() + "/errorenvio.txt"),
               "02/11/2016,08:30:15,No se pudo conectar con el servidor " + e.servidorDestino() + "/datos/999/quorix.fdb\r\n");
     EXPECT_FALSE(existe("comparacion21.txt"));

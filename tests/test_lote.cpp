@@ -107,7 +107,8 @@ TEST_F(Lote, CompaniaDesconocidaOEnOtrasMayusculas) {
 TEST_F(Lote, DestinoInalcanzable) {
     const auto r = lote({"--compania-destino", "777"});
     EXPECT_EQ(r.estado, 2);
-    EXPECT_NE(r.error.find("errorenvio.txt"), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find("No se pudo conectar con el servidor de destino " + e.servidorDestino() + "/datos/777/quorix.fdb"),
+              std::string::npos) << r.error;
     const auto log = prueba::contenido(e.aplicacion() + "/errorenvio.txt");
     EXPECT_NE(log.find(",No se pudo conectar con el servidor " + e.servidorDestino() + "/datos/777/quorix.fdb\r\n"),
               std::string::npos)

@@ -157,7 +157,10 @@ TEST_F(Desatendido, ArgumentosCompaniaYCorridaSinDestino) {
               std::string::npos);
     EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
     EXPECT_TRUE(c.Panel3->isHidden());
-    EXPECT_TRUE(avisador.mensajes.empty());
+    ASSERT_EQ(avisador.mensajes.size(), 1u) << "the missing destination is said, not hidden";
+    EXPECT_EQ(avisador.mensajes[0].rfind("Se presento el siguiente error: No se pudo conectar con el servidor de destino "
+                                         "/datos//quorix.fdb: ", 0), 0u) << avisador.mensajes[0];
+    EXPECT_NE(prueba::contenido(e.aplicacion() + "/ERRORES.TXT").find(",ADMIN,No se pudo conectar"), std::string::npos);
     EXPECT_EQ(terminaciones, 0) << "the program stays open after an unattended run";
     const auto antes = prueba::contenido(e.aplicacion() + "/errorenvio.txt");
     v->activar();

@@ -56,9 +56,10 @@ TEST_P(Diraplicacion, LeeElDirectorioComoEnWindows) {
         EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << c.que << ": " << e.what();
     }
     EXPECT_EQ(avisador.informaciones.size(), c.aviso ? 1u : 0u) << c.que;
-    if (c.aviso)
+    if (c.aviso) {
         EXPECT_EQ(avisador.informaciones[0],
                   "No se encontr\xF3 la Clave HKEY_LOCAL_MACHINE\\Software\\Vorlan\\QuorixERP2016\\Directorio");
+    }
 }
 
 const std::string hexDir = "hex(2):2f,00,71,00,f1,00,00,00,41,00";  // "/q\xF1" then NUL then "A"

@@ -5,10 +5,10 @@ namespace autorep::prueba {
 namespace {
 
 // A block that runs `cuerpo` for I from 1 to N, with T the type of row I.
-std::string bloque(long n, const std::string& cuerpo) {
+std::string bloque(long n, int soloTipo, const std::string& cuerpo) {
+    const std::string tipo = soloTipo ? std::to_string(soloTipo) : "DECODE(MOD(I, 5), 0, 21, 1, 31, 2, 61, 3, 11, 1)";
     return "EXECUTE BLOCK AS DECLARE I INTEGER = 1; DECLARE T INTEGER; DECLARE C VARCHAR(20); BEGIN WHILE (I <= " +
-           std::to_string(n) +
-           ") DO BEGIN T = DECODE(MOD(I, 5), 0, 21, 1, 31, 2, 61, 3, 11, 1); "
+           std::to_string(n) + ") DO BEGIN T = " + tipo + "; "
            "C = DECODE(T, 31, 'FV' || LPAD(I, 8, '0'), 21, 'FC' || LPAD(I, 6, '0'), 61, 'RC' || LPAD(I, 6, '0'), "
            "11, 'EN' || LPAD(I, 6, '0'), 'CP' || LPAD(I, 6, '0')); " +
            cuerpo + " I = I + 1; END END";
@@ -16,8 +16,8 @@ std::string bloque(long n, const std::string& cuerpo) {
 
 }  // namespace
 
-void llenar(Escenario& e, long n) {
-    e.enOrigen({bloque(n,
+void llenar(Escenario& e, long n, int soloTipo) {
+    e.enOrigen({bloque(n, soloTipo,
                        "INSERT INTO AUDITORIA (AUDI_ID, AUDI_USUARIO, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, "
                        "AUDI_OPER, AUDI_COD, AUDI_ENVIO) VALUES (:I, 'ADMIN', DATEADD(MOD(:I, 31) DAY TO DATE '2016-10-01'), "
                        "TIME '08:00:00', :T, :I, IIF(MOD(:I, 7) = 0, 'U', 'I'), :C, 'N');"
@@ -49,9 +49,9 @@ void llenar(Escenario& e, long n) {
         for (std::size_t p; (p = r.find("%OFS%")) != std::string::npos;) r.replace(p, 5, std::to_string(ofs));
         return r;
     };
-    e.enDestino({bloque(n, conDesplazamiento(destino, 10 * n)),
+    e.enDestino({bloque(n, soloTipo, conDesplazamiento(destino, 10 * n)),
                  // A second copy of one document in 97.
-                 bloque(n, "IF (MOD(I, 97) = 0) THEN BEGIN " + conDesplazamiento(destino, 30 * n) + " END")});
+                 bloque(n, soloTipo, "IF (MOD(I, 97) = 0) THEN BEGIN " + conDesplazamiento(destino, 30 * n) + " END")});
     // Fresh statistics, as a database in use has them: the optimizer then
     // joins through the indexes instead of scanning.
     const std::string estadisticas =

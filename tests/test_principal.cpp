@@ -221,3 +221,82 @@ TEST_F(Desatendido, EnviarConDestinoEscribeElReporteYVuelveAListo) {
 }
 
 }  // namespace
+
+namespace {
+
+class EntradasMalas : public Ventana {
+protected:
+    void SetUp() override {
+        directorio = e.aplicacion();
+        e.enOrigen({prueba::Escenario::documento(21, 1, "AB", "000001", "12.50")});
+        e.auditar("2016-01-05", "10:00:00", 21, 1, 'I', "AB000001");
+        v = crear();
+        prueba::conDialogo([this](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin", e.servidorDestino()); });
+        v->activar();
+        emit v->controles().LCiaOri->activated(0);
+        v->controles().CiaDes->setText("002");
+    }
+    void enviar() { QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton); }
+    prueba::Escenario e;
+    std::unique_ptr<principal::Tfprincipalautorep> v;
+};
+
+TEST_F(EntradasMalas, TiposQueNoSonNumerosEnteros) {
+    for (const char* tipo : {"", "abc", "21 OR 1=1", "99999999999999999999", "2 1", "../21", "21;"}) {
+        avisador.mensajes.clear();
+        v->controles().NroOp->setText(tipo);
+        enviar();
+        ASSERT_EQ(avisador.mensajes.size(), 1u) << tipo;
+        EXPECT_EQ(avisador.mensajes[0], std::string("Se presento el siguiente error: El tipo a revisar \"") + tipo +
+                                            "\" no es un n\xFAmero entero.");
+        EXPECT_TRUE(v->controles().Panel3->isHidden());
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(e.aplicacion()), fs::directory_iterator{}), 1)
+        << "only ERRORES.TXT: nothing connected, logged to errorenvio.txt or reported";
+    EXPECT_FALSE(v->DBEnvio.conectada());
+}
+
+TEST_F(EntradasMalas, UnTipoConBlancosYFechasAlReves) {
+    v->controles().NroOp->setText(" 21 ");
+    v->controles().FecIni->ponerValor(plataforma::FechaHora{{2016, 1, 31}, {}});
+    v->controles().FecFin->ponerValor(plataforma::FechaHora{{2016, 1, 1}, {23, 59, 59, 999}});
+    enviar();
+    EXPECT_TRUE(avisador.mensajes.empty());
+    EXPECT_TRUE(fs::exists(e.aplicacion() + "/comparacion 21 .txt"));
+    EXPECT_EQ(prueba::contenido(e.aplicacion() + "/comparacion 21 .txt"), "");
+    EXPECT_EQ(v->controles().ProgressBar1->maximum(), 0);
+}
+
+TEST_F(EntradasMalas, UnaFechaVacia) {
+    v->controles().FecIni->ponerValor(std::nullopt);
+    enviar();
+    ASSERT_EQ(avisador.mensajes.size(), 1u);
+    EXPECT_EQ(avisador.mensajes[0], "Se presento el siguiente error: La fecha inicial est\xE1 vac\xED" "a: indique una fecha.");
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+    EXPECT_TRUE(v->controles().Panel3->isHidden());
+    v->controles().FecIni->ponerValor(plataforma::FechaHora{{2016, 1, 1}, {}});
+    enviar();
+    EXPECT_EQ(prueba::contenido(e.aplicacion() + "/comparacion21.txt"), "AB000001,05/01/2016,12.5,No encontrado\r\n");
+}
+
+TEST_F(EntradasMalas, UnaColumnaQueFaltaYUnaCarpetaSinArchivosNuevos) {
+    e.enOrigen({"ALTER TABLE FACTURAS_COMPRA DROP FACO_TOTAL"});
+    enviar();
+    ASSERT_EQ(avisador.mensajes.size(), 1u);
+    EXPECT_NE(avisador.mensajes[0].find("FACO_TOTAL"), std::string::npos) << avisador.mensajes[0];
+    EXPECT_TRUE(v->controles().Panel3->isHidden());
+    e.enOrigen({"ALTER TABLE FACTURAS_COMPRA ADD FACO_TOTAL NUMERIC(15,2)"});
+    enviar();
+    EXPECT_EQ(avisador.mensajes.size(), 1u) << avisador.mensajes.back();
+    EXPECT_EQ(prueba::contenido(e.aplicacion() + "/comparacion21.txt"), "AB000001,05/01/2016,,No encontrado\r\n");
+
+    directorio = "/proc/self";  // takes no new files, whoever asks
+    enviar();
+    ASSERT_EQ(avisador.mensajes.size(), 2u);
+    EXPECT_EQ(avisador.mensajes[1].rfind("Se presento el siguiente error: No se pudo abrir el reporte /proc/self/comparacion21.txt", 0),
+              0u)
+        << avisador.mensajes[1];
+    EXPECT_TRUE(v->controles().Panel3->isHidden());
+}
+
+}  // namespace

@@ -24,10 +24,8 @@ namespace {
 class AccesoServidor : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!prueba::servidorEscuchando()) {
-            if (prueba::servidorRequerido()) FAIL() << "the loopback Firebird server is not listening on 3050";
-            GTEST_SKIP() << "no loopback Firebird server";
-        }
+        prueba::exigirServidor();
+        if (HasFatalFailure() || IsSkipped()) return;
     }
     // Signs in through the dialog with the real unhandled-error handler.
     std::unique_ptr<acceso::Tfaccesoautorep> firmar(const std::string& servidor, const std::string& usuario,

@@ -84,10 +84,8 @@ std::size_t contarLineas(const std::string& s) {
 class Fallas : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!prueba::servidorEscuchando()) {
-            if (prueba::servidorRequerido()) FAIL() << "the loopback Firebird server is not listening on 3050";
-            GTEST_SKIP() << "no loopback Firebird server";
-        }
+        prueba::exigirServidor();
+        if (HasFatalFailure() || IsSkipped()) return;
     }
     std::string reporte() const { return e.aplicacion() + "/comparacion21.txt"; }
     std::string remoto(const std::string& carpeta) const { return "localhost:" + carpeta; }

@@ -12,10 +12,8 @@ namespace {
 class LoteServidor : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!prueba::servidorEscuchando()) {
-            if (prueba::servidorRequerido()) FAIL() << "the loopback Firebird server is not listening on 3050";
-            GTEST_SKIP() << "no loopback Firebird server";
-        }
+        prueba::exigirServidor();
+        if (HasFatalFailure() || IsSkipped()) return;
     }
     prueba::SalidaLote lote(std::map<std::string, std::string> entorno, std::vector<std::string> extra = {}) {
         std::vector<std::string> a = {"--origen", "localhost:" + e.servidorOrigen(), "--usuario", prueba::usuarioServidor(),

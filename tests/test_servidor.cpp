@@ -14,10 +14,8 @@ namespace {
 class Servidor : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!prueba::servidorEscuchando()) {
-            if (prueba::servidorRequerido()) FAIL() << "the loopback Firebird server is not listening on 3050";
-            GTEST_SKIP() << "no loopback Firebird server (scripts/servidor-prueba.sh starts one)";
-        }
+        prueba::exigirServidor();
+        if (HasFatalFailure() || IsSkipped()) return;
         prueba::crearGeneral(dir.str());
     }
     std::string mensajeAlConectar(const std::string& ruta, const std::string& usuario, const std::string& clave) {

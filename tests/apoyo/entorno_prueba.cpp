@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include "tests/apoyo/base_prueba.h"
 
 namespace autorep::prueba {
@@ -58,6 +60,12 @@ bool servidorEscuchando(int puerto) {
     const bool ok = connect(s, reinterpret_cast<sockaddr*>(&dir), sizeof dir) == 0;
     close(s);
     return ok;
+}
+
+void exigirServidor() {
+    if (servidorEscuchando()) return;
+    if (servidorRequerido()) GTEST_FAIL() << "the loopback Firebird server is not listening on 3050";
+    GTEST_SKIP() << "no loopback Firebird server (scripts/servidor-prueba.sh starts one)";
 }
 
 std::string contenido(const std::string& ruta) { return leerArchivo(ruta); }

@@ -43,6 +43,9 @@ plataforma::Regional regionalPrueba();
 bool servidorRequerido();
 bool servidorEscuchando(int puerto = 3050);
 inline const char* usuarioServidor() { return "AUTOREP"; }
+// Skips the current test when no server listens, or fails it when the suite
+// requires one.
+void exigirServidor();
 inline const char* claveServidor() { return "Clave1"; }
 
 // The bytes of a file, or empty when it does not exist.

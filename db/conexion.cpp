@@ -156,6 +156,71 @@ void Conexion::registrar(Consulta* c) {
 void Conexion::olvidar(Consulta* c) { std::erase(abiertas_, c); }
 
 Resultado Conexion::consultar(const std::string& sql) {
+    Resultado r;
+    recorrer(sql, {}, [&r](const std::vector<Valor>& fila) { r.filas.push_back(fila); }, &r.columnas);
+    return r;
+}
+
+namespace {
+
+// A prepared SELECT; anything else is refused before it runs.
+fb::Sentencia preparar(IAttachment* adjunto, ITransaction* transaccion, const std::string& sql, unsigned dialecto) {
+    fb::Estado st;
+    fb::Sentencia sentencia(
+        adjunto->prepare(&st, transaccion, 0, sql.c_str(), dialecto, IStatement::PREPARE_PREFETCH_METADATA));
+    const unsigned tipo = sentencia->getType(&st);
+    if (tipo != isc_info_sql_stmt_select && tipo != isc_info_sql_stmt_select_for_upd)
+        throw ErrorBaseDatos(plataforma::ansi("Sentencia rechazada: el programa solo lee las bases de datos (") + sql +
+                             ")");
+    return sentencia;
+}
+
+std::string declaracion(IMessageMetadata* meta, unsigned i) {
+    fb::Estado st;
+    const int escala = -meta->getScale(&st, i);
+    const unsigned largo = meta->getLength(&st, i);
+    auto numerico = [escala](const char* entero, int precision) {
+        return escala > 0 ? "NUMERIC(" + std::to_string(precision) + "," + std::to_string(escala) + ")" : std::string(entero);
+    };
+    switch (meta->getType(&st, i) & ~1u) {
+        case SQL_TEXT: return "CHAR(" + std::to_string(largo) + ") CHARACTER SET NONE";
+        case SQL_VARYING: return "VARCHAR(" + std::to_string(largo) + ") CHARACTER SET NONE";
+        case SQL_SHORT: return numerico("SMALLINT", 4);
+        case SQL_LONG: return numerico("INTEGER", 9);
+        case SQL_INT64: return numerico("BIGINT", 18);
+        case SQL_FLOAT: return "FLOAT";
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT: return "DOUBLE PRECISION";
+        case SQL_TYPE_DATE: return "DATE";
+        case SQL_TYPE_TIME: return "TIME";
+        case SQL_TIMESTAMP: return "TIMESTAMP";
+        case SQL_BOOLEAN: return "BOOLEAN";
+        case SQL_BLOB: return "BLOB SUB_TYPE " + std::to_string(meta->getSubType(&st, i));
+        default:
+            throw ErrorBaseDatos("Tipo de columna no soportado: " + std::to_string(meta->getType(&st, i)));
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> Conexion::describir(const std::string& sql) {
+    if (!conectada()) conectar();
+    try {
+        fb::Estado st;
+        fb::Sentencia sentencia = preparar(estado_->adjunto.get(), estado_->transaccion.get(), sql, estado_->dialecto);
+        fb::Metadatos meta(sentencia->getOutputMetadata(&st));
+        std::vector<std::string> tipos;
+        for (unsigned i = 0, n = meta->getCount(&st); i < n; ++i) tipos.push_back(declaracion(meta.get(), i));
+        sentencia.cerrarOFallar();
+        return tipos;
+    } catch (const FbException& e) {
+        throw ErrorBaseDatos(fb::textoDeError(e));
+    }
+}
+
+void Conexion::recorrer(const std::string& sql, const std::vector<std::string>& parametros,
+                        const std::function<void(const std::vector<Valor>&)>& alRecibir,
+                        std::vector<std::string>* columnas) {
     if (!conectada()) conectar();
     ++sentencias_;
     if (observador_) observador_(sql);
@@ -163,28 +228,40 @@ Resultado Conexion::consultar(const std::string& sql) {
         fb::Estado st;
         IAttachment* adjunto = estado_->adjunto.get();
         ITransaction* transaccion = estado_->transaccion.get();
-        fb::Sentencia sentencia(adjunto->prepare(&st, transaccion, 0, sql.c_str(), estado_->dialecto,
-                                                 IStatement::PREPARE_PREFETCH_METADATA));
-        const unsigned tipo = sentencia->getType(&st);
-        if (tipo != isc_info_sql_stmt_select && tipo != isc_info_sql_stmt_select_for_upd)
-            throw ErrorBaseDatos(plataforma::ansi("Sentencia rechazada: el programa solo lee las bases de datos (") +
-                                 sql + ")");
+        fb::Sentencia sentencia = preparar(adjunto, transaccion, sql, estado_->dialecto);
+
+        fb::Metadatos entrada(sentencia->getInputMetadata(&st));
+        if (entrada->getCount(&st) != parametros.size())
+            throw ErrorBaseDatos("La sentencia espera " + std::to_string(entrada->getCount(&st)) + " parámetros");
+        std::vector<unsigned char> mensaje(entrada->getMessageLength(&st));
+        for (unsigned i = 0; i < parametros.size(); ++i) {
+            const auto& texto = parametros[i];
+            if ((entrada->getType(&st, i) & ~1u) != SQL_VARYING || texto.size() > entrada->getLength(&st, i))
+                throw ErrorBaseDatos("Parámetro de texto demasiado largo o de otro tipo");
+            const auto largo = static_cast<unsigned short>(texto.size());
+            std::memcpy(mensaje.data() + entrada->getOffset(&st, i), &largo, sizeof largo);
+            std::memcpy(mensaje.data() + entrada->getOffset(&st, i) + sizeof largo, texto.data(), texto.size());
+            const short noNulo = 0;
+            std::memcpy(mensaje.data() + entrada->getNullOffset(&st, i), &noNulo, sizeof noNulo);
+        }
+
         fb::Metadatos meta(sentencia->getOutputMetadata(&st));
         const unsigned n = meta->getCount(&st);
-        Resultado r;
-        r.columnas.reserve(n);
-        for (unsigned i = 0; i < n; ++i) r.columnas.emplace_back(meta->getAlias(&st, i));
+        if (columnas) {
+            columnas->clear();
+            for (unsigned i = 0; i < n; ++i) columnas->emplace_back(meta->getAlias(&st, i));
+        }
         std::vector<unsigned char> buffer(meta->getMessageLength(&st));
-        fb::Cursor cursor(sentencia->openCursor(&st, transaccion, nullptr, nullptr, meta.get(), 0));
+        fb::Cursor cursor(sentencia->openCursor(&st, transaccion, parametros.empty() ? nullptr : entrada.get(),
+                                                parametros.empty() ? nullptr : mensaje.data(), meta.get(), 0));
+        std::vector<Valor> fila;
         while (cursor->fetchNext(&st, buffer.data()) == IStatus::RESULT_OK) {
-            std::vector<Valor> fila;
-            fila.reserve(n);
+            fila.clear();
             for (unsigned i = 0; i < n; ++i) fila.push_back(decodificar(meta.get(), i, buffer.data(), adjunto, transaccion));
-            r.filas.push_back(std::move(fila));
+            alRecibir(fila);
         }
         cursor.cerrarOFallar();
         sentencia.cerrarOFallar();
-        return r;
     } catch (const FbException& e) {
         throw ErrorBaseDatos(fb::textoDeError(e));
     }

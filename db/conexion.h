@@ -48,6 +48,17 @@ public:
     // Runs one SELECT and fetches all its rows, connecting first if needed.
     Resultado consultar(const std::string& sql);
 
+    // Runs one SELECT whose parameters are all text (VARCHAR) and hands each
+    // row to `fila` as it is fetched, keeping nothing. The column names go to
+    // `columnas` before the first row.
+    void recorrer(const std::string& sql, const std::vector<std::string>& parametros,
+                  const std::function<void(const std::vector<Valor>&)>& fila,
+                  std::vector<std::string>* columnas = nullptr);
+
+    // The SQL declarations of a SELECT's result columns ("NUMERIC(18,2)",
+    // "CHAR(3) CHARACTER SET NONE", ...), from preparing it without running it.
+    std::vector<std::string> describir(const std::string& sql);
+
     // Every statement sent goes to the observer first (tests and benches
     // count and record them).
     void ponerObservador(std::function<void(const std::string&)> observador) { observador_ = std::move(observador); }

@@ -9,7 +9,10 @@
 #include "db/consulta.h"
 #include "platform/cp1252.h"
 #include "platform/rutas.h"
+#include "platform/texto.h"
+#include "db/error_bd.h"
 #include "reconcile/importe.h"
+#include "reconcile/lotes.h"
 #include "reconcile/reglas.h"
 #include "reconcile/reporte.h"
 
@@ -107,36 +110,65 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     std::optional<Reporte> reporte;
     Limpieza limpieza{vista, DbCia, DBEnvio, reporte};
 
-    bd::Consulta CAuditor(DbCia, "CAuditor");
-    CAuditor.ponerTexto(consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final")));
-    CAuditor.abrir();
-    CAuditor.exigirColumnas({"AUDI_ID", "AUDI_USUARIO", "AUDI_FECHA", "AUDI_HORA", "TIDO_COD", "AUDI_IDDOC",
-                             "AUDI_OPER", "AUDI_COD", "AUDI_ENVIO", "AUDI_TICO", "AUDI_RAZON", "AUDI_MOTIVO",
-                             "AUDI_IPCLIENTE"});
-    CAuditor.ultimo();
-    vista.iniciarProgreso(CAuditor.cantidad());
-    CAuditor.primero();
+    // The audit rows, read whole before the first line as the cursor of the
+    // design does, and kept in their text forms.
+    const auto& regional = entorno.regional;
+    std::vector<FilaAuditoria> filas;
+    std::vector<std::string> columnas;
+    std::size_t iFecha = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
+    auto columna = [&columnas](std::string_view nombre) {
+        for (std::size_t i = 0; i < columnas.size(); ++i)
+            if (plataforma::igualesSinMayusculas(columnas[i], nombre)) return i;
+        throw bd::ErrorBaseDatos("CAuditor: Field '" + std::string(nombre) + "' not found");
+    };
+    auto exigirColumnas = [&] {
+        for (std::string_view c : {"AUDI_ID", "AUDI_USUARIO", "AUDI_FECHA", "AUDI_HORA", "TIDO_COD", "AUDI_IDDOC",
+                                   "AUDI_OPER", "AUDI_COD", "AUDI_ENVIO", "AUDI_TICO", "AUDI_RAZON", "AUDI_MOTIVO",
+                                   "AUDI_IPCLIENTE"})
+            columna(c);
+        iFecha = columna("AUDI_FECHA");
+        iTipo = columna("TIDO_COD");
+        iIdDoc = columna("AUDI_IDDOC");
+        iOper = columna("AUDI_OPER");
+        iCodigo = columna("AUDI_COD");
+    };
+    DbCia.recorrer(consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final")), {},
+                   [&](const std::vector<bd::Valor>& v) {
+                       if (filas.empty()) exigirColumnas();
+                       filas.push_back(filaAuditoria(v[iFecha], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo], regional));
+                   },
+                   &columnas);
+    if (filas.empty()) exigirColumnas();
+    vista.iniciarProgreso(filas.size());
     vista.mostrarRegistro();
 
     resumen.reporte = Reporte::nombreArchivo(entorno.directorio(), e.tipo);
     reporte.emplace(resumen.reporte);
 
-    Reglas reglas(DbCia, DBEnvio, entorno.regional);
-    const auto& regional = entorno.regional;
-    while (!CAuditor.fin()) {
-        FilaAuditoria fila{CAuditor.campo("AUDI_FECHA"), CAuditor.campo("TIDO_COD"), CAuditor.campo("AUDI_IDDOC"),
-                           CAuditor.campo("AUDI_OPER"), CAuditor.campo("AUDI_COD")};
+    // Every lookup of the run in a few batched statements; whatever cannot
+    // be batched with the rules' own semantics goes row by row.
+    std::optional<PlanLotes> plan;
+    if (!e.filaAFila) {
+        try {
+            plan = PlanLotes::preparar(filas, DbCia, DBEnvio, regional);
+        } catch (const SinLotes&) {
+        } catch (const bd::ErrorBaseDatos&) {
+            // The row-by-row rules meet the same fault at the same row and
+            // report it as the design does, after the lines before it.
+        }
+    }
+    Reglas reglas(DbCia, DBEnvio, regional);
+    for (std::size_t i = 0; i < filas.size(); ++i) {
+        const FilaAuditoria& fila = filas[i];
         ++resumen.registros;
-        vista.avanzar(textoCampo(fila.tipo, regional) + "," + textoCampo(fila.oper, regional) + "," +
-                      textoCampo(fila.fecha, regional));
-        reglas.aplicar(fila.tipo.comoEntero(), fila, *reporte, resumen);
-        CAuditor.siguiente();
+        vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
+        if (plan) plan->escribir(i, *reporte, resumen);
+        else reglas.aplicar(fila, *reporte, resumen);
     }
 
     limpieza.activa = false;
     vista.ocultarRegistro();
     reporte->cerrar();
-    CAuditor.cerrar();
     DbCia.desconectar();
     DBEnvio.desconectar();
     vista.ocultarEstado();

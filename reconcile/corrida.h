@@ -24,6 +24,9 @@ struct EntradasCorrida {
     std::string servidorDestino;
     std::string usuarioDestino;
     std::string claveDestino;
+    // Looks every row up on its own, as the rules are written, instead of in
+    // batches: the reference the batched run is held against.
+    bool filaAFila = false;
 };
 
 struct EntornoCorrida {

@@ -71,30 +71,36 @@ std::string consultaDestinoImporte(const ReglaImporte& regla, std::string_view c
            citar(partes.numero);
 }
 
+FilaAuditoria filaAuditoria(const bd::Valor& fecha, const bd::Valor& tipo, const bd::Valor& oper, const bd::Valor& idDoc,
+                            const bd::Valor& codigo, const plataforma::Regional& regional) {
+    return {textoCampo(fecha, regional), textoCampo(tipo, regional), textoCampo(oper, regional),
+            textoCampo(idDoc, regional), textoCampo(codigo, regional), tipo.comoEntero()};
+}
+
 Reglas::Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional)
     : QCopia(origen, "QCopia"), QCopiadet(origen, "QCopiadet"), CDestino(destino, "CDestino"), regional_(regional) {}
 
 std::string Reglas::texto(const bd::Valor& v) const { return textoCampo(v, regional_); }
 
-void Reglas::aplicar(std::int64_t tipo, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
-    if (tipo == tipoComprobante) {
+void Reglas::aplicar(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
+    if (fila.tipoEntero == tipoComprobante) {
         aplicarComprobante(fila, reporte, resumen);
-    } else if (const ReglaImporte* regla = reglaImporte(tipo)) {
+    } else if (const ReglaImporte* regla = reglaImporte(fila.tipoEntero)) {
         aplicarImporte(*regla, fila, reporte, resumen);
     }
 }
 
 void Reglas::aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila, Reporte& reporte,
                             Resumen& resumen) {
-    QCopia.ponerTexto(std::string(regla.consultaOrigen) + texto(fila.idDoc));
+    QCopia.ponerTexto(std::string(regla.consultaOrigen) + fila.idDoc);
     QCopia.abrir();
     if (QCopia.vacia()) {
         QCopia.cerrar();
         ++resumen.sinOrigen;
         return;
     }
-    const std::string codigo = texto(fila.codigo);
-    const std::string fecha = texto(fila.fecha);
+    const std::string& codigo = fila.codigo;
+    const std::string& fecha = fila.fecha;
     const std::string importeOrigen = texto(QCopia.campo(0));
     CDestino.cerrar();
     CDestino.ponerTexto(consultaDestinoImporte(regla, codigo));
@@ -113,15 +119,15 @@ void Reglas::aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila
 }
 
 void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
-    const std::string id = texto(fila.idDoc);
+    const std::string& id = fila.idDoc;
     QCopia.ponerTexto(std::string(cabezaComprobante) + id);
     QCopia.abrir();
     if (QCopia.vacia()) {
         ++resumen.sinOrigen;
         return;
     }
-    const std::string codigo = texto(fila.codigo);
-    const std::string fecha = texto(fila.fecha);
+    const std::string& codigo = fila.codigo;
+    const std::string& fecha = fila.fecha;
     CDestino.cerrar();
     CDestino.ponerTexto("SELECT ENCO_CONSEC FROM COMPROBANTE_ENCABEZADO WHERE TICO_COD = " +
                         citar(texto(QCopia.campo(1))) + " AND PRCO_PREF = " + citar(texto(QCopia.campo(2))) +

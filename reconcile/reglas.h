@@ -12,14 +12,19 @@
 
 namespace autorep::conciliacion {
 
-// The audit row as the rules see it.
+// The audit row as the rules and the record text use it: its columns
+// already in their text forms, which is also how a run keeps a million of
+// them in little memory.
 struct FilaAuditoria {
-    bd::Valor fecha;   // AUDI_FECHA
-    bd::Valor tipo;    // TIDO_COD
-    bd::Valor idDoc;   // AUDI_IDDOC
-    bd::Valor oper;    // AUDI_OPER
-    bd::Valor codigo;  // AUDI_COD
+    std::string fecha;        // AUDI_FECHA as date text
+    std::string tipo;         // TIDO_COD as text
+    std::string oper;         // AUDI_OPER
+    std::string idDoc;        // AUDI_IDDOC as decimal text
+    std::string codigo;       // AUDI_COD
+    std::int64_t tipoEntero;  // TIDO_COD as an integer, for the dispatch
 };
+FilaAuditoria filaAuditoria(const bd::Valor& fecha, const bd::Valor& tipo, const bd::Valor& oper, const bd::Valor& idDoc,
+                            const bd::Valor& codigo, const plataforma::Regional& regional);
 
 // The amount rules differ only in these texts and the width of the number.
 struct ReglaImporte {
@@ -56,7 +61,7 @@ public:
     Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional);
 
     // Applies the rule of the row's type; writes at most one report line.
-    void aplicar(std::int64_t tipo, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
+    void aplicar(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
 
 private:
     void aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);

@@ -87,9 +87,10 @@ protected:
             conciliacion::Reporte reporte(ruta);
             conciliacion::Reglas reglas(origen, destino, regional);
             conciliacion::Resumen resumen;
-            const conciliacion::FilaAuditoria fila{bd::Valor::fecha({2016, 10, 7}), bd::Valor::entero(tipo),
-                                                   bd::Valor::entero(id), bd::Valor::texto("I"), bd::Valor::texto(codigo)};
-            reglas.aplicar(tipo, fila, reporte, resumen);
+            const auto fila = conciliacion::filaAuditoria(bd::Valor::fecha({2016, 10, 7}), bd::Valor::entero(tipo),
+                                                          bd::Valor::texto("I"), bd::Valor::entero(id),
+                                                          bd::Valor::texto(codigo), regional);
+            reglas.aplicar(fila, reporte, resumen);
             reporte.cerrar();
         }
         return prueba::contenido(ruta);

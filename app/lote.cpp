@@ -143,11 +143,16 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
                                                      plataforma::FechaHora{o.hasta, {23, 59, 59, 999}},
                                                      valores.ServidorDestino,
                                                      valores.UsuarioDestino,
-                                                     valores.ClaveDestino};
+                                                     valores.ClaveDestino,
+                                                     o.filaAFila};
         const auto r = conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
         std::printf("registros: %zu\nlineas: %zu\niguales: %zu\ndiferentes: %zu\nno_encontrados: %zu\nsin_origen: %zu\n",
                     r.registros, r.lineas, r.iguales, r.diferentes, r.noEncontrados, r.sinOrigen);
         std::printf("reporte: %s\n", plataforma::cp1252AUtf8(r.reporte).c_str());
+        if (o.estadisticas)
+            std::fprintf(stderr, "sentencias: %llu\n",
+                         static_cast<unsigned long long>(DbGeneral.sentenciasEjecutadas() + DbCia.sentenciasEjecutadas() +
+                                                         DBEnvio.sentenciasEjecutadas()));
         return r.diferentes + r.noEncontrados == 0 ? 0 : 1;
     } catch (const Interrupcion&) {
         escribirError(plataforma::ansi("Interrumpido: el reporte guarda las líneas escritas hasta aquí."));

@@ -54,6 +54,14 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
             o.version = true;
             continue;
         }
+        if (a == "--fila-a-fila") {
+            o.filaAFila = true;
+            continue;
+        }
+        if (a == "--estadisticas") {
+            o.estadisticas = true;
+            continue;
+        }
         if (a.rfind("--", 0) != 0 || a.size() == 2) fallar("Argumento no reconocido: \"" + a + "\". Use --ayuda.");
         const auto igual = a.find('=');
         const std::string nombre = a.substr(2, igual == std::string::npos ? std::string::npos : igual - 2);
@@ -128,6 +136,9 @@ del directorio de la aplicación.
   --hasta AAAA-MM-DD         fecha final, incluida (por omisión, el fin del mes)
   --directorio DIR           directorio de la aplicación (por omisión, el del
                              registro)
+  --fila-a-fila              busca cada fila por separado, como la referencia
+                             (más lento sobre una red)
+  --estadisticas             al final, las sentencias ejecutadas (en stderr)
   -h, --ayuda                muestra esta ayuda
   --version                  muestra la versión
 

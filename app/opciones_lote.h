@@ -15,6 +15,8 @@ struct OpcionesLote {
     std::string tipo = "21";
     plataforma::Fecha desde, hasta;
     std::optional<std::string> directorio;
+    bool filaAFila = false;     // the reference run, one lookup per row
+    bool estadisticas = false;  // statements executed, on standard error
     bool ayuda = false;
     bool version = false;
 };

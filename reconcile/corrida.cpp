@@ -1,6 +1,8 @@
 #include "reconcile/corrida.h"
 
+#include <algorithm>
 #include <charconv>
+#include <deque>
 #include <cstdio>
 #include <stdexcept>
 
@@ -113,7 +115,7 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     // The audit rows, read whole before the first line as the cursor of the
     // design does, and kept in their text forms.
     const auto& regional = entorno.regional;
-    std::vector<FilaAuditoria> filas;
+    std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
     std::vector<std::string> columnas;
     std::size_t iFecha = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
     auto columna = [&columnas](std::string_view nombre) {
@@ -145,25 +147,36 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     resumen.reporte = Reporte::nombreArchivo(entorno.directorio(), e.tipo);
     reporte.emplace(resumen.reporte);
 
-    // Every lookup of the run in a few batched statements; whatever cannot
-    // be batched with the rules' own semantics goes row by row.
-    std::optional<PlanLotes> plan;
-    if (!e.filaAFila) {
-        try {
-            plan = PlanLotes::preparar(filas, DbCia, DBEnvio, regional);
-        } catch (const SinLotes&) {
-        } catch (const bd::ErrorBaseDatos&) {
-            // The row-by-row rules meet the same fault at the same row and
-            // report it as the design does, after the lines before it.
-        }
-    }
+    // The lookups of each window of rows in a few batched statements, then
+    // the window's lines; a window that cannot be batched with the rules'
+    // own semantics, or whose batch meets a database error, and every one
+    // after it, goes row by row. The window bounds the memory of a run.
+    constexpr std::size_t ventana = 50000;
+    bool porLotes = !e.filaAFila;
     Reglas reglas(DbCia, DBEnvio, regional);
-    for (std::size_t i = 0; i < filas.size(); ++i) {
-        const FilaAuditoria& fila = filas[i];
-        ++resumen.registros;
-        vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
-        if (plan) plan->escribir(i, *reporte, resumen);
-        else reglas.aplicar(fila, *reporte, resumen);
+    for (std::size_t inicio = 0; inicio < filas.size(); inicio += ventana) {
+        const std::size_t fin = std::min(filas.size(), inicio + ventana);
+        std::optional<PlanLotes> plan;
+        if (porLotes) {
+            try {
+                plan = PlanLotes::preparar(std::vector<FilaAuditoria>(filas.begin() + static_cast<long>(inicio),
+                                                                      filas.begin() + static_cast<long>(fin)),
+                                           DbCia, DBEnvio, regional);
+            } catch (const SinLotes&) {
+                porLotes = false;
+            } catch (const bd::ErrorBaseDatos&) {
+                // The row-by-row rules meet the same fault at the same row and
+                // report it as the rules do, after the lines before it.
+                porLotes = false;
+            }
+        }
+        for (std::size_t i = inicio; i < fin; ++i) {
+            const FilaAuditoria& fila = filas[i];
+            ++resumen.registros;
+            vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
+            if (plan) plan->escribir(i - inicio, *reporte, resumen);
+            else reglas.aplicar(fila, *reporte, resumen);
+        }
     }
 
     limpieza.activa = false;

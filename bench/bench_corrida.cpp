@@ -1,6 +1,7 @@
 // Speed of the reconciliation on embedded databases: for each N, creates an
 // origin and a destination with N audit rows of a mix of types, runs every
-// type once and prints rows per second, statements executed and peak memory.
+// type once, batched and row by row, and prints rows per second, statements
+// executed and peak memory.
 // Usage: bench_corrida [N ...]   (default 1000 10000 100000)
 #include <sys/resource.h>
 
@@ -41,8 +42,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) tamanios.push_back(std::atol(argv[i]));
     if (tamanios.empty()) tamanios = {1000, 10000, 100000};
 
-    std::printf("%10s %10s %12s %12s %14s %10s\n", "N", "filas", "segundos", "filas/s", "sentencias", "pico MiB");
+    std::printf("%10s %12s %10s %12s %12s %14s %10s\n", "N", "modo", "filas", "segundos", "filas/s", "sentencias",
+                "pico MiB");
+    std::vector<std::pair<long, bool>> casos;
     for (long n : tamanios) {
+        casos.emplace_back(n, false);
+        casos.emplace_back(n, true);
+    }
+    for (const auto& [n, filaAFila] : casos) {
         prueba::Escenario e;
         prueba::llenar(e, n);
         bd::Conexion DbCia("DbCia"), DBEnvio("DBEnvio");
@@ -61,7 +68,7 @@ int main(int argc, char** argv) {
             const conciliacion::EntradasCorrida entradas{"Empresa Uno", "002", tipo,
                                                          plataforma::FechaHora{{2016, 10, 1}, {}},
                                                          plataforma::FechaHora{{2016, 10, 31}, {23, 59, 59, 999}},
-                                                         e.servidorDestino(), "", ""};
+                                                         e.servidorDestino(), "", "", filaAFila};
             const auto t0 = std::chrono::steady_clock::now();
             filas += conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno).registros;
             if (std::getenv("AUTOREP_BENCH_DETALLE"))
@@ -70,7 +77,8 @@ int main(int argc, char** argv) {
             std::fflush(stderr);
         }
         const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
-        std::printf("%10ld %10zu %12.2f %12.0f %14llu %10ld\n", n, filas, segundos, filas / segundos,
+        std::printf("%10ld %12s %10zu %12.2f %12.0f %14llu %10ld\n", n, filaAFila ? "fila a fila" : "por lotes", filas,
+                    segundos, filas / segundos,
                     static_cast<unsigned long long>(DbCia.sentenciasEjecutadas() + DBEnvio.sentenciasEjecutadas()),
                     memoriaPicoMiB());
         std::fflush(stdout);

@@ -112,8 +112,8 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     std::optional<Reporte> reporte;
     Limpieza limpieza{vista, DbCia, DBEnvio, reporte};
 
-    // The audit rows, read whole before the first line as the cursor of the
-    // design does, and kept in their text forms.
+    // The audit rows, read whole before the first line (the bar's maximum is
+    // their count), and kept in their text forms.
     const auto& regional = entorno.regional;
     std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
     std::vector<std::string> columnas;

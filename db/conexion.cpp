@@ -232,12 +232,13 @@ void Conexion::recorrer(const std::string& sql, const std::vector<std::string>& 
 
         fb::Metadatos entrada(sentencia->getInputMetadata(&st));
         if (entrada->getCount(&st) != parametros.size())
-            throw ErrorBaseDatos("La sentencia espera " + std::to_string(entrada->getCount(&st)) + " parámetros");
+            throw ErrorBaseDatos("La sentencia espera " + std::to_string(entrada->getCount(&st)) +
+                                 plataforma::ansi(" parámetros"));
         std::vector<unsigned char> mensaje(entrada->getMessageLength(&st));
         for (unsigned i = 0; i < parametros.size(); ++i) {
             const auto& texto = parametros[i];
             if ((entrada->getType(&st, i) & ~1u) != SQL_VARYING || texto.size() > entrada->getLength(&st, i))
-                throw ErrorBaseDatos("Parámetro de texto demasiado largo o de otro tipo");
+                throw ErrorBaseDatos(plataforma::ansi("Parámetro de texto demasiado largo o de otro tipo"));
             const auto largo = static_cast<unsigned short>(texto.size());
             std::memcpy(mensaje.data() + entrada->getOffset(&st, i), &largo, sizeof largo);
             std::memcpy(mensaje.data() + entrada->getOffset(&st, i) + sizeof largo, texto.data(), texto.size());

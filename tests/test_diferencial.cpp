@@ -46,7 +46,7 @@ private:
 void llenarAlAzar(Escenario& e, unsigned semilla) {
     Generador g(semilla);
     std::vector<std::string> origen, destino;
-    long idDestino = 100000, linea = 1;
+    long idDestino = 100000;
     auto auditar = [&](int tipo, long id, const std::string& codigo) {
         for (int k = g.entre(1, 3); k > 0; --k)
             e.auditar("2016-10-" + std::to_string(g.entre(10, 28)), "0" + std::to_string(g.entre(0, 9)) + ":00:00", tipo, id,
@@ -89,7 +89,6 @@ void llenarAlAzar(Escenario& e, unsigned semilla) {
         }
         auditar(1, id, "CP" + num);
     }
-    (void)linea;
     e.enOrigen(origen);
     e.enDestino(destino);
 }

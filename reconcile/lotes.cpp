@@ -45,8 +45,6 @@ std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& t
     return s;
 }
 
-constexpr std::string_view noEncontrado = "No encontrado";
-
 }  // namespace
 
 std::string PlantillaConsulta::referencia(const std::vector<std::string>& valores) const {
@@ -142,12 +140,12 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
     }
     if (tipo != tipoComprobante) return plan;
 
-    const std::string sumas = "select SUM(CODE_DEBITO), SUM(CODE_CREDITO) from comprobante_detalle where enco_consec = ";
+    const std::string sumas(comprobante::sumas);
     Claves ids;
     std::vector<std::size_t> idDeFila;
     for (const auto& f : filas) idDeFila.push_back(ids.agregar({f.idDoc}));
     const auto cabeceras =
-        buscarPorLotes(origen, {{"select * from comprobante_encabezado where enco_consec = ", ""}, {false}}, ids.lista);
+        buscarPorLotes(origen, {{std::string(comprobante::cabecera), ""}, {false}}, ids.lista);
 
     Claves comprobantes;
     std::vector<std::size_t> comprobanteDeId(ids.lista.size());
@@ -158,7 +156,8 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
     }
     const auto enDestino = buscarPorLotes(
         destino,
-        {{"SELECT ENCO_CONSEC FROM COMPROBANTE_ENCABEZADO WHERE TICO_COD = ", " AND PRCO_PREF = ", " AND ENCO_NUMERO = ", ""},
+        {{std::string(comprobante::destinoTipo), std::string(comprobante::destinoPrefijo),
+          std::string(comprobante::destinoNumero), ""},
          {true, true, true}},
         comprobantes.lista);
 

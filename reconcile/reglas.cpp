@@ -33,10 +33,6 @@ constexpr std::array<ReglaImporte, 10> tabla = {{
      " AND EGRE_NUMERO = ", 6, false},
 }};
 
-constexpr std::string_view noEncontrado = "No encontrado";
-constexpr std::string_view cabezaComprobante = "select * from comprobante_encabezado where enco_consec = ";
-constexpr std::string_view sumasDetalle =
-    "select SUM(CODE_DEBITO), SUM(CODE_CREDITO) from comprobante_detalle where enco_consec = ";
 
 }  // namespace
 
@@ -120,7 +116,7 @@ void Reglas::aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila
 
 void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
     const std::string& id = fila.idDoc;
-    QCopia.ponerTexto(std::string(cabezaComprobante) + id);
+    QCopia.ponerTexto(std::string(comprobante::cabecera) + id);
     QCopia.abrir();
     if (QCopia.vacia()) {
         ++resumen.sinOrigen;
@@ -129,9 +125,9 @@ void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Res
     const std::string& codigo = fila.codigo;
     const std::string& fecha = fila.fecha;
     CDestino.cerrar();
-    CDestino.ponerTexto("SELECT ENCO_CONSEC FROM COMPROBANTE_ENCABEZADO WHERE TICO_COD = " +
-                        citar(texto(QCopia.campo(1))) + " AND PRCO_PREF = " + citar(texto(QCopia.campo(2))) +
-                        " AND ENCO_NUMERO = " + citar(texto(QCopia.campo(3))));
+    CDestino.ponerTexto(std::string(comprobante::destinoTipo) + citar(texto(QCopia.campo(1))) +
+                        std::string(comprobante::destinoPrefijo) + citar(texto(QCopia.campo(2))) +
+                        std::string(comprobante::destinoNumero) + citar(texto(QCopia.campo(3))));
     CDestino.abrir();
     if (CDestino.vacia()) {
         reporte.escribirLinea({codigo, fecha, texto(QCopia.campo(0)), texto(QCopia.campo(1)), noEncontrado, noEncontrado});
@@ -139,10 +135,10 @@ void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Res
     } else {
         const std::int64_t consecDestino = CDestino.campo(0).comoEntero();
         QCopiadet.cerrar();
-        QCopiadet.ponerTexto(std::string(sumasDetalle) + id);
+        QCopiadet.ponerTexto(std::string(comprobante::sumas) + id);
         QCopiadet.abrir();
         CDestino.cerrar();
-        CDestino.ponerTexto(std::string(sumasDetalle) + std::to_string(consecDestino));
+        CDestino.ponerTexto(std::string(comprobante::sumas) + std::to_string(consecDestino));
         CDestino.abrir();
         const std::string debitoOrigen = texto(QCopiadet.campo(0));
         const std::string creditoOrigen = texto(QCopiadet.campo(1));

@@ -37,6 +37,19 @@ struct ReglaImporte {
 };
 
 std::span<const ReglaImporte> reglasImporte();
+
+// The voucher rule's query texts.
+namespace comprobante {
+constexpr std::string_view cabecera = "select * from comprobante_encabezado where enco_consec = ";
+constexpr std::string_view destinoTipo = "SELECT ENCO_CONSEC FROM COMPROBANTE_ENCABEZADO WHERE TICO_COD = ";
+constexpr std::string_view destinoPrefijo = " AND PRCO_PREF = ";
+constexpr std::string_view destinoNumero = " AND ENCO_NUMERO = ";
+constexpr std::string_view sumas =
+    "select SUM(CODE_DEBITO), SUM(CODE_CREDITO) from comprobante_detalle where enco_consec = ";
+}  // namespace comprobante
+
+// The destination amount of a document the destination lacks.
+constexpr std::string_view noEncontrado = "No encontrado";
 const ReglaImporte* reglaImporte(std::int64_t tipo);
 constexpr int tipoComprobante = 1;
 bool tieneRegla(std::int64_t tipo);

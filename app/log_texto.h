@@ -18,7 +18,6 @@ public:
     ArchivoTexto(const ArchivoTexto&) = delete;
     ArchivoTexto& operator=(const ArchivoTexto&) = delete;
 
-    bool abierto() const { return f_ != nullptr; }
     // Fields separated by single commas, the last one followed by CR LF; no
     // quoting, no escaping.
     void escribirRegistro(std::initializer_list<std::string_view> campos);

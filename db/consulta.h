@@ -34,8 +34,6 @@ public:
     }
     bool fin() const { return fila_ >= resultado_.filas.size(); }
 
-    std::size_t columnas() const { return resultado_.columnas.size(); }
-    const std::string& nombreColumna(std::size_t i) const { return resultado_.columnas.at(i); }
     // A column of the current row by position or by name (letter case ignored).
     const Valor& campo(std::size_t indice) const;
     const Valor& campo(std::string_view nombre) const;

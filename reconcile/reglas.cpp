@@ -11,40 +11,36 @@ namespace {
 constexpr std::array<ReglaImporte, 10> tabla = {{
     {11, "select SUM(ENDE_TOTAL) from entradas_detalle where entr_id = ",
      "SELECT SUM(ENDE_TOTAL) FROM ENTRADAS_DETALLE ED, ENTRADAS E WHERE E.ENTR_ID = ED.ENTR_ID AND PREF_PRE = ",
-     " AND ENTR_NUMERO = ", 6, true},
+     " AND ENTR_NUMERO = ", 6},
     {13, "select SUM(TRAS_TOTAL) from trasferencias_detalle where tran_id = ",
      "SELECT SUM(TRAS_TOTAL) FROM TRASFERENCIAS_DETALLE TD, TRASFERENCIAS T WHERE T.TRAN_ID = TD.TRAN_ID AND PREF_PRE = ",
-     " AND TRAN_NUMERO = ", 6, true},
+     " AND TRAN_NUMERO = ", 6},
     {21, "select FACO_TOTAL from FACTURAS_COMPRA where FACO_ID = ",
-     "SELECT FACO_TOTAL FROM FACTURAS_COMPRA WHERE PREF_PRE = ", " AND FACO_NUMERO = ", 6, false},
+     "SELECT FACO_TOTAL FROM FACTURAS_COMPRA WHERE PREF_PRE = ", " AND FACO_NUMERO = ", 6},
     {31, "select FACT_TOTAL from FACTURAS where FACT_ID = ", "SELECT FACT_TOTAL FROM FACTURAS WHERE PREF_PRE = ",
-     " AND FACT_NUMERO = ", 8, false},
+     " AND FACT_NUMERO = ", 8},
     {41, "select NDCL_MONTO from NOTAS_DEBITO_CLIENTES where NDCL_ID = ",
-     "SELECT NDCL_MONTO from NOTAS_DEBITO_CLIENTES WHERE PREF_PRE = ", " AND NDCL_NUMERO = ", 6, false},
+     "SELECT NDCL_MONTO from NOTAS_DEBITO_CLIENTES WHERE PREF_PRE = ", " AND NDCL_NUMERO = ", 6},
     {42, "select NCCL_MONTO from NOTAS_CREDITO_CLIENTES where NCCL_ID = ",
-     "SELECT NCCL_MONTO from NOTAS_CREDITO_CLIENTES WHERE PREF_PRE = ", " AND NCCL_NUMERO = ", 6, false},
+     "SELECT NCCL_MONTO from NOTAS_CREDITO_CLIENTES WHERE PREF_PRE = ", " AND NCCL_NUMERO = ", 6},
     {51, "select NDPR_MONTO from NOTAS_DEBITO_PROVEEDOR where NDPR_ID = ",
-     "SELECT NDPR_MONTO from NOTAS_DEBITO_PROVEEDOR WHERE PREF_PRE = ", " AND NDPR_NUMERO = ", 6, false},
+     "SELECT NDPR_MONTO from NOTAS_DEBITO_PROVEEDOR WHERE PREF_PRE = ", " AND NDPR_NUMERO = ", 6},
     {52, "select NCPR_MONTO from NOTAS_CREDITO_PROVEEDOR where NCPR_ID = ",
-     "SELECT NCPR_MONTO from NOTAS_CREDITO_PROVEEDOR WHERE PREF_PRE = ", " AND NCPR_NUMERO = ", 6, false},
+     "SELECT NCPR_MONTO from NOTAS_CREDITO_PROVEEDOR WHERE PREF_PRE = ", " AND NCPR_NUMERO = ", 6},
     {61, "select RECA_MONTO from RECIBOS_CAJA where RECA_ID = ", "SELECT RECA_MONTO FROM RECIBOS_CAJA WHERE PREF_PRE = ",
-     " AND RECA_NUMERO = ", 6, false},
+     " AND RECA_NUMERO = ", 6},
     {62, "select EGRE_MONTO from EGRESOS where EGRE_ID = ", "SELECT EGRE_MONTO from EGRESOS WHERE PREF_PRE = ",
-     " AND EGRE_NUMERO = ", 6, false},
+     " AND EGRE_NUMERO = ", 6},
 }};
 
 
 }  // namespace
-
-std::span<const ReglaImporte> reglasImporte() { return tabla; }
 
 const ReglaImporte* reglaImporte(std::int64_t tipo) {
     for (const auto& r : tabla)
         if (r.tipo == tipo) return &r;
     return nullptr;
 }
-
-bool tieneRegla(std::int64_t tipo) { return tipo == tipoComprobante || reglaImporte(tipo) != nullptr; }
 
 std::string citar(std::string_view texto) {
     std::string r = "'";

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -33,10 +32,8 @@ struct ReglaImporte {
     std::string_view cabezaDestino;     // followed by the quoted prefix
     std::string_view condicionNumero;   // followed by the quoted number
     std::size_t ancho;
-    bool suma;                          // a SUM over the detail: always one row
 };
 
-std::span<const ReglaImporte> reglasImporte();
 
 // The voucher rule's query texts.
 namespace comprobante {
@@ -52,7 +49,6 @@ constexpr std::string_view sumas =
 constexpr std::string_view noEncontrado = "No encontrado";
 const ReglaImporte* reglaImporte(std::int64_t tipo);
 constexpr int tipoComprobante = 1;
-bool tieneRegla(std::int64_t tipo);
 
 // A text as an SQL literal: in single quotes, each quote inside doubled.
 std::string citar(std::string_view texto);

@@ -156,14 +156,14 @@ private:
         if (linea.front() == '[') {
             if (linea.back() != ']') fallar(numero, "falta el corchete de cierre de la clave");
             std::string_view clave = linea.substr(1, linea.size() - 2);
+            enClave_ = true;
             if (!clave.empty() && clave.front() == '-') {
+                borrarArbol(normalizarClaveDeArchivo(aTextoPrograma(clave.substr(1))));
                 claveActual_ = nullptr;  // a deleted key holds nothing
-                enClave_ = true;
                 return;
             }
             if (recortar(clave).empty()) fallar(numero, "nombre de clave vacío");
-            claveActual_ = &destino_.claves_[normalizarClaveDeArchivo(aTextoPrograma(clave))];
-            enClave_ = true;
+            claveActual_ = &crearClave(normalizarClaveDeArchivo(aTextoPrograma(clave)));
             return;
         }
         std::string nombre;
@@ -188,6 +188,22 @@ private:
         }
         ValorRegistro valor = leerDato(resto, numero);
         if (claveActual_) (*claveActual_)[minusculasAscii(aTextoPrograma(nombre))] = std::move(valor);
+    }
+
+    // The file is read as Windows imports it: a key comes with every parent
+    // it lacks, and a deletion takes the key's whole subtree away.
+    std::map<std::string, ValorRegistro>& crearClave(const std::string& ruta) {
+        for (auto barra = ruta.find('\\'); barra != std::string::npos; barra = ruta.find('\\', barra + 1))
+            destino_.claves_.try_emplace(ruta.substr(0, barra));
+        return destino_.claves_[ruta];
+    }
+
+    void borrarArbol(const std::string& ruta) {
+        auto& claves = destino_.claves_;
+        claves.erase(ruta);
+        const std::string prefijo = ruta + '\\';
+        for (auto i = claves.lower_bound(prefijo); i != claves.end() && i->first.starts_with(prefijo);)
+            i = claves.erase(i);
     }
 
     // Reads a quoted text from just after its opening quote; \\ and \" are escapes.
@@ -240,24 +256,29 @@ private:
             fallar(numero, "tipo de dato no reconocido");
         }
         const std::string bytes = leerBytesHex(bytesHex, numero);
-        if (tipoHex == 2) {
-            v.tipo = ValorRegistro::Tipo::CadenaExpandible;
-            if (unicode_) {
-                std::string utf16;
-                for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-                    if (bytes[i] == '\0' && bytes[i + 1] == '\0') break;
-                    utf16 += bytes[i];
-                    utf16 += bytes[i + 1];
-                }
-                v.datos = utf8ACp1252(utf16AUtf8(utf16));
-            } else {
-                v.datos = bytes.substr(0, bytes.find('\0'));
-            }
+        // regedit writes a REG_SZ as hex(1) when its text holds a NUL; both
+        // string types read up to their first NUL, as Windows returns them.
+        if (tipoHex == 1 || tipoHex == 2) {
+            v.tipo = tipoHex == 1 ? ValorRegistro::Tipo::Cadena : ValorRegistro::Tipo::CadenaExpandible;
+            v.datos = textoDeBytes(bytes);
         } else {
             v.tipo = ValorRegistro::Tipo::Otro;
             v.datos = bytes;
         }
         return v;
+    }
+
+    // The text of a string value's bytes: UTF-16LE in a version 5 file, ANSI
+    // in a REGEDIT4 one.
+    std::string textoDeBytes(const std::string& bytes) const {
+        if (!unicode_) return bytes.substr(0, bytes.find('\0'));
+        std::string utf16;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            if (bytes[i] == '\0' && bytes[i + 1] == '\0') break;
+            utf16 += bytes[i];
+            utf16 += bytes[i + 1];
+        }
+        return utf8ACp1252(utf16AUtf8(utf16));
     }
 
     std::string leerBytesHex(std::string_view s, std::size_t numero) const {

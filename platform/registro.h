@@ -41,7 +41,9 @@ std::string leerCadena(const Registro& registro, RaizRegistro raiz, std::string_
 
 class RegistroArchivo final : public Registro {
 public:
-    // An absent file is a registry without keys; a malformed one raises
+    // The registry an import of the file into an empty one leaves: parents of
+    // the keys listed exist, and [-KEY] removes that key and its subkeys. An
+    // absent file is a registry without keys; a malformed one raises
     // ErrorRegistro naming the file and the line.
     static RegistroArchivo cargar(const std::string& ruta);
     static RegistroArchivo desdeTexto(std::string_view contenido, const std::string& nombre);
@@ -52,6 +54,7 @@ public:
 
 private:
     // Lower-cased full key path -> lower-cased value name ("" for @) -> value.
+    // Every parent of a key is a key too, as after an import on Windows.
     std::map<std::string, std::map<std::string, ValorRegistro>> claves_;
     friend class LectorReg;
 };

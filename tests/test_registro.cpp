@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "app/diraplicacion.h"
 #include "platform/registro.h"
@@ -87,6 +88,16 @@ INSTANTIATE_TEST_SUITE_P(
              r5 + k16 + "\"Directorio\"=" + hexDir + "\r\n", "/q\xF1"},
         Caso{"cadena expandible partida en varias lineas",
              r5 + k16 + "\"Directorio\"=hex(2):25,00,41,00,\\\r\n  25,00,00,00\r\n", "%A%"},
+        Caso{"cadena con NUL (hex(1)) en UTF-16 cortada en el primer NUL",
+             r5 + k16 + "\"Directorio\"=hex(1):43,00,3a,00,5c,00,00,00,78,00,00,00\r\n", "C:\\"},
+        Caso{"hex(1) sin NUL pasa de UTF-16 a Windows-1252",
+             r5 + k16 + "\"Directorio\"=hex(1):2f,00,ac,20,f1,00\r\n", "/\x80\xF1"},
+        Caso{"hex(1) de REGEDIT4 son bytes ANSI cortados en el primer NUL",
+             r4 + k16 + "\"Directorio\"=hex(1):2f,80,f1,00,78,00\r\n", "/\x80\xF1"},
+        Caso{"la clave 2016 que solo es padre existe: vacio, sin aviso y sin mirar la 2015",
+             r4 + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP2016\\Sub]\r\n\"Directorio\"=\"/sub\"\r\n" + k15 +
+                 "\"Directorio\"=\"/b\"\r\n",
+             ""},
         Caso{"dword es otro tipo", r4 + k16 + "\"Directorio\"=dword:00000001\r\n", "",
              "Invalid data type for 'Directorio'"},
         Caso{"binario es otro tipo", r4 + k16 + "\"Directorio\"=hex:2f,61\r\n", "", "Invalid data type for 'Directorio'"},
@@ -104,6 +115,85 @@ INSTANTIATE_TEST_SUITE_P(
         Caso{"dword mal formado", r4 + k16 + "\"Directorio\"=dword:12\r\n", "", "l\xEDnea 4"},
         Caso{"UTF-16 truncado a mitad de caracter", utf16(r5 + k16).substr(0, 21), "", "prueba.reg"},
         Caso{"archivo sin encabezado", "", "", "encabezado"}),
+    [](const auto& info) { return "caso" + std::to_string(info.index); });
+
+TEST(Registro, CadaFormaDeValorTieneSuTipo) {
+    using Tipo = plataforma::ValorRegistro::Tipo;
+    const struct {
+        const char* dato;
+        Tipo tipo;
+    } casos[] = {
+        {"\"a\"", Tipo::Cadena},
+        {"hex(1):61,00,00,00", Tipo::Cadena},
+        {"hex(2):61,00,00,00", Tipo::CadenaExpandible},
+        {"hex(7):61,00,00,00,00,00", Tipo::Otro},
+        {"hex(0):61", Tipo::Otro},
+        {"hex:61", Tipo::Otro},
+        {"dword:00000001", Tipo::Otro},
+    };
+    for (const auto& c : casos) {
+        const auto r = RegistroArchivo::desdeTexto(r5 + k16 + "\"V\"=" + c.dato + "\r\n", "prueba.reg");
+        const auto v = r.leerValor(plataforma::RaizRegistro::LocalMachine, "\\Software\\Vorlan\\QuorixERP2016", "V");
+        ASSERT_TRUE(v) << c.dato;
+        EXPECT_EQ(v->tipo, c.tipo) << c.dato;
+    }
+}
+
+// Which keys exist after reading a file, and the "Directorio" value each holds.
+struct CasoClave {
+    const char* que;
+    std::string archivo;
+    const char* ruta;
+    bool existe;
+    std::optional<std::string> directorio = std::nullopt;
+};
+
+void PrintTo(const CasoClave& c, std::ostream* os) { *os << c.que; }
+
+class Claves : public ::testing::TestWithParam<CasoClave> {};
+
+TEST_P(Claves, ExistenComoTrasImportarElArchivoEnWindows) {
+    const auto& c = GetParam();
+    const auto r = RegistroArchivo::desdeTexto(c.archivo, "prueba.reg");
+    const auto raiz = plataforma::RaizRegistro::LocalMachine;
+    EXPECT_EQ(r.existeClave(raiz, c.ruta), c.existe) << c.que;
+    const auto v = r.leerValor(raiz, c.ruta, "Directorio");
+    EXPECT_EQ(v ? std::optional<std::string>(v->datos) : std::nullopt, c.directorio) << c.que;
+}
+
+const std::string sub = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP2016\\Sub]\r\n\"Directorio\"=\"/sub\"\r\n";
+const std::string borra16 = "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP2016]\r\n";
+const char* const q16 = "\\Software\\Vorlan\\QuorixERP2016";
+const char* const q16sub = "\\Software\\Vorlan\\QuorixERP2016\\Sub";
+
+INSTANTIATE_TEST_SUITE_P(
+    Tabla, Claves,
+    ::testing::Values(
+        CasoClave{"el padre de una clave existe, sin valores", r4 + sub, q16, true},
+        CasoClave{"la clave listada conserva sus valores", r4 + sub, q16sub, true, "/sub"},
+        CasoClave{"los padres de mas arriba tambien existen", r4 + sub, "\\Software\\Vorlan", true},
+        CasoClave{"el padre sin distinguir mayusculas", r4 + sub, "\\SOFTWARE\\VORLAN\\quorixerp2016\\", true},
+        CasoClave{"la forma corta HKLM crea los mismos padres",
+                  r4 + "[HKLM\\Software\\Vorlan\\QuorixERP2016\\Sub]\r\n", q16, true},
+        CasoClave{"un padre ya listado conserva sus valores", r4 + k16 + "\"Directorio\"=\"/a\"\r\n" + sub, q16, true,
+                  "/a"},
+        CasoClave{"un prefijo que no acaba en barra no es padre", r4 + sub, "\\Software\\Vorlan\\QuorixERP201", false},
+        CasoClave{"una clave de otra raiz no crea padres aqui",
+                  r4 + "[HKEY_CURRENT_USER\\Software\\Vorlan\\QuorixERP2016\\Sub]\r\n", q16, false},
+        CasoClave{"una clave borrada no crea su padre",
+                  r4 + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP2016\\Sub]\r\n", q16, false},
+        CasoClave{"una clave listada y luego borrada desaparece con sus valores",
+                  r4 + k16 + "\"Directorio\"=\"/a\"\r\n" + borra16, q16, false},
+        CasoClave{"borrar el padre se lleva las subclaves", r4 + sub + borra16, q16sub, false},
+        CasoClave{"borrar el padre deja los de mas arriba", r4 + sub + borra16, "\\Software\\Vorlan", true},
+        CasoClave{"borrar sin distinguir mayusculas deja el padre",
+                  r4 + sub + "[-hkey_local_machine\\software\\VORLAN\\quorixerp2016\\SUB]\r\n", q16, true},
+        CasoClave{"borrar sin distinguir mayusculas",
+                  r4 + sub + "[-hkey_local_machine\\software\\VORLAN\\quorixerp2016\\SUB]\r\n", q16sub, false},
+        CasoClave{"borrar una clave no toca a otra que empieza igual",
+                  r4 + k16 + "\"Directorio\"=\"/a\"\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP201]\r\n", q16,
+                  true, "/a"},
+        CasoClave{"una subclave listada tras borrar el padre lo vuelve a crear", r4 + borra16 + sub, q16, true}),
     [](const auto& info) { return "caso" + std::to_string(info.index); });
 
 TEST(Registro, UnArchivoAusenteNoTieneClaves) {

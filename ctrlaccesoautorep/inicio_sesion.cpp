@@ -3,14 +3,14 @@
 #include "app/clave.h"
 #include "app/inicio.h"
 #include "db/consulta.h"
+#include "db/sql.h"
 #include "platform/texto.h"
-#include "reconcile/reglas.h"
 
 namespace autorep::acceso {
 
 std::string consultaUsuario(const std::string& usuario) {
     return "select usua_nombre from usuario where usua_cod = " +
-           conciliacion::citar(plataforma::mayusculasAscii(usuario));
+           bd::citar(plataforma::mayusculasAscii(usuario));
 }
 
 void iniciarSesion(bd::Conexion& DbGeneral, const DatosAcceso& d, app::ValoresIngreso& v) {

@@ -13,6 +13,7 @@
 #include "platform/rutas.h"
 #include "platform/texto.h"
 #include "db/error_bd.h"
+#include "db/sql.h"
 #include "reconcile/importe.h"
 #include "reconcile/lotes.h"
 #include "reconcile/reglas.h"
@@ -70,8 +71,8 @@ std::optional<std::int64_t> tipoEntero(const std::string& tipo) {
 
 std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta) {
     return "SELECT * FROM AUDITORIA WHERE TIDO_COD = " + tipo +
-           " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= " + citar(fechaIso(desde)) +
-           " AND AUDI_FECHA <= " + citar(fechaIso(hasta)) + " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
+           " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= " + bd::citar(fechaIso(desde)) +
+           " AND AUDI_FECHA <= " + bd::citar(fechaIso(hasta)) + " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
 }
 
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno) {

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "db/sql.h"
 #include "reconcile/importe.h"
 
 namespace autorep::conciliacion {
@@ -49,7 +50,7 @@ std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& t
 
 std::string PlantillaConsulta::referencia(const std::vector<std::string>& valores) const {
     std::string s = partes[0];
-    for (std::size_t v = 0; v < citado.size(); ++v) s += (citado[v] ? citar(valores[v]) : valores[v]) + partes[v + 1];
+    for (std::size_t v = 0; v < citado.size(); ++v) s += (citado[v] ? bd::citar(valores[v]) : valores[v]) + partes[v + 1];
     return s;
 }
 
@@ -138,7 +139,11 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         }
         return plan;
     }
-    if (tipo != tipoComprobante) return plan;
+    if (tipo != tipoComprobante) {
+        // No rule: nothing is looked up, so nothing can be gone from the origin.
+        plan.conRegla_ = false;
+        return plan;
+    }
 
     const std::string sumas(comprobante::sumas);
     Claves ids;
@@ -192,6 +197,7 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
 }
 
 void PlanLotes::escribir(std::size_t i, Reporte& reporte, Resumen& resumen) const {
+    if (!conRegla_) return;
     const Linea& l = lineas_.at(i);
     if (!l.enOrigen) {
         ++resumen.sinOrigen;

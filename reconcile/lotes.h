@@ -63,6 +63,7 @@ private:
         std::vector<std::string> campos;
     };
     std::vector<Linea> lineas_;
+    bool conRegla_ = true;
 };
 
 }  // namespace autorep::conciliacion

@@ -2,9 +2,12 @@
 
 #include <array>
 
+#include "db/sql.h"
 #include "reconcile/importe.h"
 
 namespace autorep::conciliacion {
+
+using bd::citar;
 
 namespace {
 
@@ -40,16 +43,6 @@ const ReglaImporte* reglaImporte(std::int64_t tipo) {
     for (const auto& r : tabla)
         if (r.tipo == tipo) return &r;
     return nullptr;
-}
-
-std::string citar(std::string_view texto) {
-    std::string r = "'";
-    for (char c : texto) {
-        r += c;
-        if (c == '\'') r += '\'';
-    }
-    r += '\'';
-    return r;
 }
 
 CodigoDocumento partirCodigo(std::string_view codigo, std::size_t ancho) {

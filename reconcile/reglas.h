@@ -50,9 +50,6 @@ constexpr std::string_view noEncontrado = "No encontrado";
 const ReglaImporte* reglaImporte(std::int64_t tipo);
 constexpr int tipoComprobante = 1;
 
-// A text as an SQL literal: in single quotes, each quote inside doubled.
-std::string citar(std::string_view texto);
-
 // The document code split by the type's width: the number is the last
 // `ancho` characters, the prefix all before them.
 struct CodigoDocumento {

@@ -49,3 +49,17 @@ TEST(Parametros, LaLecturaIgnoraMayusculasYTomaLaPrimera) {
 }
 
 }  // namespace
+
+#include "db/sql.h"
+
+namespace {
+
+TEST(Citar, ComillasDobladasYNadaMas) {
+    struct {
+        const char* texto;
+        const char* literal;
+    } casos[] = {{"", "''"}, {"O'Brien''", "'O''Brien'''''"}, {"a,b\\c", "'a,b\\c'"}, {"\xD1", "'\xD1'"}};
+    for (const auto& c : casos) EXPECT_EQ(autorep::bd::citar(c.texto), c.literal) << c.texto;
+}
+
+}  // namespace

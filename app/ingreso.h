@@ -14,8 +14,8 @@ struct ValoresIngreso {
     std::string ServidorDestino;
 };
 
-// The first four command-line arguments after the program name; missing ones
-// are empty. A non-empty fourth selects the unattended start.
+// The first four command-line arguments after the program name, as program
+// text; missing ones are empty. A non-empty fourth selects the unattended start.
 using ArgumentosInicio = std::array<std::string, 4>;
 ArgumentosInicio argumentosInicio(int argc, const char* const* argv);
 

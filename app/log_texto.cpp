@@ -1,5 +1,7 @@
 #include "app/log_texto.h"
 
+#include "platform/sistema.h"
+
 namespace autorep::app {
 
 ArchivoTexto& ArchivoTexto::operator=(ArchivoTexto&& o) noexcept {
@@ -37,7 +39,7 @@ void ArchivoTexto::cerrar() {
 ArchivoTexto abrir_para_agregar(const std::string& nombre) {
     // Appending creates an absent file and keeps the contents of one that
     // exists, even when it cannot be read first.
-    return ArchivoTexto(std::fopen(nombre.c_str(), "ab"));
+    return ArchivoTexto(plataforma::abrirArchivo(nombre, "ab"));
 }
 
 void agregarRegistro(const std::string& nombre, std::initializer_list<std::string_view> campos) {

@@ -2,16 +2,11 @@
 // It drives the same run and rules as the window program and ends with an
 // exit status: 0 all equal, 1 differences or missing documents, 2 it could
 // not complete, 130 interrupted.
-#include <pthread.h>
 #include <unistd.h>
 
-#include <atomic>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/avisador.h"
@@ -22,6 +17,8 @@
 #include "platform/cp1252.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
+#include "platform/senales.h"
+#include "platform/sistema.h"
 #include "platform/texto.h"
 #include "principalautorep/companias.h"
 #include "reconcile/corrida.h"
@@ -30,29 +27,16 @@ using namespace autorep;
 
 namespace {
 
-std::atomic<bool> interrumpido{false};
-
-// Ctrl-C and SIGTERM are taken by a thread of ours through sigwait, blocked
-// everywhere else: the Firebird engine would otherwise shut its connections
-// down on the signal, in the middle of a lookup, before the run could stop
-// between two audit rows.
-void esperarInterrupciones() {
-    sigset_t senales;
-    sigemptyset(&senales);
-    sigaddset(&senales, SIGINT);
-    sigaddset(&senales, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &senales, nullptr);
-    std::thread([senales] {
-        int senal = 0;
-        while (sigwait(&senales, &senal) == 0) interrumpido = true;
-    }).detach();
+// Ctrl-C, SIGTERM and SIGHUP ask the run to stop at its next check. Never
+// destroyed: the signal thread may still use it while the program ends.
+conciliacion::Interrupcion& interrupcion() {
+    static auto* i = new conciliacion::Interrupcion;
+    return *i;
 }
 
-struct Interrupcion {};
-
 void escribirError(const std::string& texto) {
-    const std::string utf8 = plataforma::cp1252AUtf8(texto) + "\n";
-    std::fwrite(utf8.data(), 1, utf8.size(), stderr);
+    const std::string linea = plataforma::aSistema(texto) + "\n";
+    std::fwrite(linea.data(), 1, linea.size(), stderr);
 }
 
 // Message boxes become lines on standard error.
@@ -62,8 +46,7 @@ public:
     void informacion(const std::string& texto) override { escribirError(texto); }
 };
 
-// A progress bar on standard error, drawn only on a terminal. An interrupt
-// stops the run at the next audit row.
+// A progress bar on standard error, drawn only on a terminal.
 class VistaTerminal final : public conciliacion::VistaCorrida {
 public:
     VistaTerminal() : terminal_(isatty(STDERR_FILENO) == 1) {}
@@ -79,10 +62,10 @@ public:
     void mostrarRegistro() override {}
     void ocultarRegistro() override { dibujar(true); }
     void avanzar(const std::string&) override {
-        if (interrumpido) throw Interrupcion{};
         ++hechos_;
         dibujar(false);
     }
+    void avisarEspera(const std::string& texto) override { escribirError(texto); }
 
 private:
     void dibujar(bool final) {
@@ -107,7 +90,13 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
     if (o.directorio) {
         directorio = *o.directorio;
     } else {
-        directorio = app::diraplicacion(avisador);
+        try {
+            directorio = app::diraplicacion(avisador);
+        } catch (const std::exception& e) {
+            escribirError(plataforma::ansi("No se pudo leer el directorio de la aplicación en el registro (") + e.what() +
+                          plataforma::ansi("): indíquelo con --directorio."));
+            return 2;
+        }
         if (directorio.empty()) {
             escribirError(plataforma::ansi("No hay directorio de la aplicación: indíquelo con --directorio."));
             return 2;
@@ -135,7 +124,8 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
         principal::conectarCompania(DbCia, valores, o.compania);
 
         VistaTerminal vista;
-        conciliacion::EntornoCorrida entorno{regional, reloj, [&] { return directorio; }, avisador, vista};
+        conciliacion::EntornoCorrida entorno{regional, reloj, [&] { return directorio; }, avisador, vista,
+                                             &interrupcion(), std::chrono::seconds(o.esperaReporte)};
         const conciliacion::EntradasCorrida entradas{nombre,
                                                      o.companiaDestino,
                                                      o.tipo,
@@ -148,14 +138,14 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
         const auto r = conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
         std::printf("registros: %zu\nlineas: %zu\niguales: %zu\ndiferentes: %zu\nno_encontrados: %zu\nsin_origen: %zu\n",
                     r.registros, r.lineas, r.iguales, r.diferentes, r.noEncontrados, r.sinOrigen);
-        std::printf("reporte: %s\n", plataforma::cp1252AUtf8(r.reporte).c_str());
+        std::printf("reporte: %s\n", plataforma::aSistema(r.reporte).c_str());
         if (o.estadisticas)
             std::fprintf(stderr, "sentencias: %llu\n",
                          static_cast<unsigned long long>(DbGeneral.sentenciasEjecutadas() + DbCia.sentenciasEjecutadas() +
                                                          DBEnvio.sentenciasEjecutadas()));
         return r.diferentes + r.noEncontrados == 0 ? 0 : 1;
-    } catch (const Interrupcion&) {
-        escribirError(plataforma::ansi("Interrumpido: el reporte guarda las líneas escritas hasta aquí."));
+    } catch (const conciliacion::CorridaInterrumpida& e) {
+        escribirError(e.what());
         return 130;
     } catch (const std::exception& e) {
         ENoManejada(e.what());
@@ -163,21 +153,20 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    esperarInterrupciones();
+int ejecutar(int argc, char** argv) {
     plataforma::RelojSistema reloj;
     AvisadorConsola avisador;
     app::OpcionesLote opciones;
+    std::vector<std::string> argumentos;
+    for (int i = 1; i < argc; ++i) argumentos.push_back(plataforma::deSistema(argv[i]));
     try {
-        opciones = app::leerOpcionesLote(std::vector<std::string>(argv + 1, argv + argc), reloj.ahora().fecha);
+        opciones = app::leerOpcionesLote(argumentos, reloj.ahora().fecha);
     } catch (const app::ErrorOpciones& e) {
         escribirError(e.what());
         return 2;
     }
     if (opciones.ayuda) {
-        std::fputs(plataforma::cp1252AUtf8(app::ayudaLote()).c_str(), stdout);
+        std::fputs(plataforma::aSistema(app::ayudaLote()).c_str(), stdout);
         return 0;
     }
     if (opciones.version) {
@@ -192,4 +181,20 @@ int main(int argc, char** argv) {
         return 2;
     }
     return correr(opciones, avisador, regional, reloj);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    plataforma::atenderSenalesDeTerminacion([](int) { interrupcion().pedir(); });
+    plataforma::usarCaracteresDelSistema();
+    // Whatever goes wrong ends in a Spanish message and an exit status, never an abort.
+    try {
+        return ejecutar(argc, argv);
+    } catch (const std::exception& e) {
+        escribirError(plataforma::ansi("Error inesperado: ") + e.what());
+    } catch (...) {
+        escribirError("Error inesperado.");
+    }
+    return 2;
 }

@@ -5,11 +5,24 @@
 #include "ctrlaccesoautorep/texto_qt.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
+#include "platform/senales.h"
 #include "principalautorep/principalautorep.h"
+#include "reconcile/interrupcion.h"
 
 using namespace autorep;
 
+namespace {
+// Set from the signal thread; never destroyed, as that thread outlives main.
+conciliacion::Interrupcion& interrupcion() {
+    static auto* i = new conciliacion::Interrupcion;
+    return *i;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Before any thread starts, so that the Firebird engine never takes SIGTERM
+    // or Ctrl-C: the window decides what they do.
+    plataforma::atenderSenalesDeTerminacion([](int) { interrupcion().pedir(); });
     acceso::Aplicacion aplicacion(argc, argv);
     acceso::AvisadorQt avisador;
     plataforma::RelojSistema reloj;
@@ -25,7 +38,11 @@ int main(int argc, char** argv) {
 
     principal::Tfprincipalautorep fprincipalautorep({app::argumentosInicio(argc, argv), reloj, regional, avisador,
                                                      [&avisador] { return app::diraplicacion(avisador); },
-                                                     [] { QCoreApplication::quit(); }});
+                                                     // Leaves every event loop, a message box's too.
+                                                     [] { QCoreApplication::exit(0); }, &interrupcion()});
+    aplicacion.alRecibirSenal([&fprincipalautorep] { fprincipalautorep.alPedirTerminacion(); });
     fprincipalautorep.show();
-    return aplicacion.exec();
+    const int estado = aplicacion.exec();
+    // A run cut short ends the program with the status autorep-lote gives it.
+    return fprincipalautorep.corridaInterrumpida() ? 130 : estado;
 }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/cp1252.h"
+#include "platform/sistema.h"
 
 namespace autorep::app {
 
@@ -41,7 +42,8 @@ bool esEntero(const std::string& s) {
 OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataforma::Fecha& hoy) {
     static const std::vector<std::string> conValor = {"origen",  "usuario",   "clave",           "compania",
                                                       "destino", "usuario-destino", "clave-destino", "compania-destino",
-                                                      "tipo",    "desde",     "hasta",           "directorio"};
+                                                      "tipo",    "desde",     "hasta",           "directorio",
+                                                      "espera-reporte"};
     std::map<std::string, std::string> valores;
     OpcionesLote o;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -87,10 +89,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         if (requerida) fallar(std::string("Falta la opción obligatoria --") + nombre + ".");
         return {};
     };
-    auto entorno = [](const char* variable) {
-        const char* v = std::getenv(variable);
-        return v ? std::string(v) : std::string{};
-    };
+    auto entorno = [](const char* variable) { return plataforma::variableEntorno(variable); };
     o.origen = tomar("origen", true);
     o.usuario = tomar("usuario", true);
     o.compania = tomar("compania", true);
@@ -98,7 +97,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     o.clave = valores.contains("clave") ? valores["clave"] : entorno("AUTOREP_CLAVE");
     o.usuarioDestino = valores.contains("usuario-destino") ? valores["usuario-destino"] : o.usuario;
     o.claveDestino = valores.contains("clave-destino")              ? valores["clave-destino"]
-                     : std::getenv("AUTOREP_CLAVE_DESTINO") != nullptr ? entorno("AUTOREP_CLAVE_DESTINO")
+                     : plataforma::hayVariableEntorno("AUTOREP_CLAVE_DESTINO") ? entorno("AUTOREP_CLAVE_DESTINO")
                                                                        : o.clave;
     o.companiaDestino = valores.contains("compania-destino") ? valores["compania-destino"] : o.compania;
     if (valores.contains("tipo")) {
@@ -108,6 +107,12 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     o.desde = valores.contains("desde") ? leerFecha("--desde", valores["desde"]) : plataforma::Fecha{hoy.anio, hoy.mes, 1};
     o.hasta = valores.contains("hasta") ? leerFecha("--hasta", valores["hasta"])
                                         : plataforma::Fecha{hoy.anio, hoy.mes, plataforma::diasDelMes(hoy.anio, hoy.mes)};
+    if (valores.contains("espera-reporte")) {
+        const std::string& s = valores["espera-reporte"];
+        if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
+            fallar("La opción --espera-reporte espera un número de segundos: \"" + s + "\".");
+        o.esperaReporte = std::stoi(s);
+    }
     if (valores.contains("directorio")) {
         o.directorio = valores["directorio"];
         if (o.directorio->empty()) fallar("La opción --directorio no puede estar vacía.");
@@ -136,6 +141,8 @@ del directorio de la aplicación.
   --hasta AAAA-MM-DD         fecha final, incluida (por omisión, el fin del mes)
   --directorio DIR           directorio de la aplicación (por omisión, el del
                              registro)
+  --espera-reporte SEGUNDOS  cuánto esperar el reporte si otra corrida lo está
+                             escribiendo (por omisión 300)
   --fila-a-fila              busca cada fila por separado, como la referencia
                              (más lento sobre una red)
   --estadisticas             al final, las sentencias ejecutadas (en stderr)

@@ -15,6 +15,7 @@ struct OpcionesLote {
     std::string tipo = "21";
     plataforma::Fecha desde, hasta;
     std::optional<std::string> directorio;
+    int esperaReporte = 300;    // seconds a run waits for a report another run writes
     bool filaAFila = false;     // the reference run, one lookup per row
     bool estadisticas = false;  // statements executed, on standard error
     bool ayuda = false;

@@ -27,6 +27,7 @@ public:
     void mostrarRegistro() override {}
     void ocultarRegistro() override {}
     void avanzar(const std::string&) override {}
+    void avisarEspera(const std::string&) override {}
 };
 
 long memoriaPicoMiB() {

@@ -1,8 +1,14 @@
 #include "ctrlaccesoautorep/aplicacion.h"
 
 #include <QFont>
+#include <QSocketNotifier>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "app/manejador_global.h"
+#include "platform/senales.h"
 
 namespace autorep::acceso {
 
@@ -21,6 +27,20 @@ bool Aplicacion::notify(QObject* receptor, QEvent* evento) {
         app::reportarExcepcionActual();
         return false;
     }
+}
+
+void Aplicacion::alRecibirSenal(std::function<void()> alLlegar) {
+    const int descriptor = plataforma::descriptorDeSenales();
+    if (descriptor < 0) return;
+    auto* aviso = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+    connect(aviso, &QSocketNotifier::activated, this, [descriptor, alLlegar = std::move(alLlegar)] {
+#ifndef _WIN32
+        char bytes[64];
+        while (read(descriptor, bytes, sizeof bytes) > 0) {
+        }
+#endif
+        app::protegido(alLlegar);
+    });
 }
 
 }  // namespace autorep::acceso

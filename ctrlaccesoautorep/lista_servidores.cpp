@@ -1,8 +1,8 @@
 #include "ctrlaccesoautorep/lista_servidores.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
+
+#include "platform/sistema.h"
 
 namespace autorep::acceso {
 
@@ -26,9 +26,8 @@ std::vector<std::string> leerListaServidores(std::string_view contenido) {
 }
 
 std::vector<std::string> cargarListaServidores(const std::string& ruta) {
-    std::ifstream archivo(ruta, std::ios::binary);
-    if (!archivo) return {};
-    const std::string contenido((std::istreambuf_iterator<char>(archivo)), std::istreambuf_iterator<char>());
+    std::string contenido;
+    if (!plataforma::leerArchivo(ruta, contenido)) return {};
     return leerListaServidores(contenido);
 }
 

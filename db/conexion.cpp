@@ -106,9 +106,14 @@ void Conexion::conectar() {
     try {
         fb::Estado st;
         fb::Bloque dpb(IXpbBuilder::DPB);
-        const std::string usuario = parametros_.valorOVacio("User_Name");
-        const std::string clave = parametros_.valorOVacio("Password");
-        const std::string rol = parametros_.valorOVacio("RoleName");
+        // The path, user, password and role go as UTF-8, and the block says
+        // so: the client then converts nothing after the machine's locale
+        // (under the C locale it refuses every accented letter), and the
+        // server gets what a Windows client sends for the same text.
+        dpb->insertTag(&st, isc_dpb_utf8_filename);
+        const std::string usuario = plataforma::cp1252AUtf8(parametros_.valorOVacio("User_Name"));
+        const std::string clave = plataforma::cp1252AUtf8(parametros_.valorOVacio("Password"));
+        const std::string rol = plataforma::cp1252AUtf8(parametros_.valorOVacio("RoleName"));
         const std::string juego = parametros_.valorOVacio("ServerCharSet");
         const std::string dialecto = parametros_.valorOVacio("SQLDialect");
         if (!usuario.empty()) dpb->insertString(&st, isc_dpb_user_name, usuario.c_str());
@@ -120,7 +125,7 @@ void Conexion::conectar() {
 
         IProvider* proveedor = fb::maestro()->getDispatcher();
         fb::Manejador<IProvider, fb::SoltarReferencia> guardaProveedor(proveedor);
-        fb::Adjunto adjunto(proveedor->attachDatabase(&st, ruta.c_str(), dpb.largo(), dpb.datos()));
+        fb::Adjunto adjunto(proveedor->attachDatabase(&st, plataforma::cp1252AUtf8(ruta).c_str(), dpb.largo(), dpb.datos()));
 
         fb::Bloque tpb(IXpbBuilder::TPB);
         tpb->insertTag(&st, isc_tpb_read);

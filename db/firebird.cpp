@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/sistema.h"
+
 namespace autorep::bd::fb {
 
 Firebird::IMaster* maestro() {
@@ -22,7 +24,8 @@ std::string textoDeError(const Firebird::FbException& e) {
         if (c == '\n') r += "\r\n";
         else r += c;
     }
-    return r;
+    // The engine speaks the system's encoding: a path it quotes comes back as the program wrote it.
+    return plataforma::deSistema(r);
 }
 
 Bloque::Bloque(unsigned tipo) {

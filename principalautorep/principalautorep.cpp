@@ -137,8 +137,20 @@ void Tfprincipalautorep::SpeedButton1Click() {
                                                  valores_.UsuarioDestino,
                                                  valores_.ClaveDestino};
     conciliacion::EntornoCorrida entorno{entorno_.regional, entorno_.reloj, entorno_.directorio, entorno_.avisador,
-                                         *this};
-    conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
+                                         *this, entorno_.interrupcion};
+    try {
+        conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
+    } catch (const conciliacion::CorridaInterrumpida&) {
+        // Not an error to show: the program was asked to end.
+        corridaInterrumpida_ = true;
+        entorno_.terminar();
+    }
+}
+
+void Tfprincipalautorep::alPedirTerminacion() {
+    // A run hears the stop itself and ends the program when it has cleaned up.
+    if (corriendo_) return;
+    entorno_.terminar();
 }
 
 void Tfprincipalautorep::SpeedButton2Click() { close(); }
@@ -178,6 +190,11 @@ void Tfprincipalautorep::iniciarProgreso(std::size_t total) {
 void Tfprincipalautorep::mostrarRegistro() { ui->Edit1->setVisible(true); }
 
 void Tfprincipalautorep::ocultarRegistro() { ui->Edit1->setVisible(false); }
+
+void Tfprincipalautorep::avisarEspera(const std::string& texto) {
+    ui->Panel3->ponerTitulo(aPantalla(texto));
+    repintar();
+}
 
 void Tfprincipalautorep::avanzar(const std::string& textoRegistro) {
     ui->Edit1->setText(aPantalla(textoRegistro));

@@ -12,6 +12,7 @@
 #include "platform/regional.h"
 #include "platform/reloj.h"
 #include "principalautorep/companias.h"
+#include "reconcile/interrupcion.h"
 #include "reconcile/vista_corrida.h"
 
 namespace Ui {
@@ -28,6 +29,9 @@ struct EntornoPrincipal {
     app::Avisador& avisador;
     std::function<std::string()> directorio;  // the application directory, read afresh each time
     std::function<void()> terminar;           // ends the program
+    // A stop asked for by a termination signal, heard by a run at its next
+    // check; none when null.
+    const conciliacion::Interrupcion* interrupcion = nullptr;
 };
 
 // The main window: origin server and company, destination company code,
@@ -50,6 +54,15 @@ public:
     // The activation of the window, as the platform delivers it.
     void activar();
 
+    // A termination signal arrived (its Interrupcion is already set): the
+    // program ends as when the window closes; a run in progress first stops
+    // at its next check, with whole lines on disk and both companies
+    // disconnected.
+    void alPedirTerminacion();
+    // Whether a run was cut short that way: the program then ends with a
+    // status that says so.
+    bool corridaInterrumpida() const { return corridaInterrumpida_; }
+
 protected:
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
@@ -70,6 +83,7 @@ private:
     void mostrarRegistro() override;
     void ocultarRegistro() override;
     void avanzar(const std::string& textoRegistro) override;
+    void avisarEspera(const std::string& texto) override;
     // Redraws what changed without handling any input.
     void repintar();
 
@@ -81,6 +95,7 @@ private:
     bool PrimeraActivacion = false;
     bool Ingresado = false;
     bool corriendo_ = false;
+    bool corridaInterrumpida_ = false;
     QElapsedTimer ultimoRepintado_;
 };
 

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <deque>
 #include <cstdio>
+#include <deque>
 #include <stdexcept>
+#include <thread>
 
 #include "app/inicio.h"
 #include "app/log_texto.h"
@@ -55,6 +56,29 @@ struct Limpieza {
         vista.ocultarEstado();
     }
 };
+
+void comprobar(const EntornoCorrida& entorno) {
+    if (entorno.interrupcion) entorno.interrupcion->comprobar();
+}
+
+// Waits for the lock of a report that another run is writing, polling, so
+// that a stop asked for meanwhile is heard.
+void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
+    if (reporte.bloqueado()) return;
+    entorno.vista.avisarEspera(plataforma::ansi("Esperando a que otra corrida termine con el reporte ") + reporte.ruta() +
+                               " ...");
+    const auto limite = std::chrono::steady_clock::now() + entorno.esperaReporte;
+    while (!reporte.bloquear()) {
+        comprobar(entorno);
+        if (std::chrono::steady_clock::now() >= limite)
+            throw ErrorReporte(plataforma::ansi("El reporte ") + reporte.ruta() +
+                               plataforma::ansi(" sigue en uso por otra corrida después de esperar ") +
+                               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(entorno.esperaReporte).count()) +
+                               plataforma::ansi(" segundos: esta corrida no escribió ninguna línea."));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    entorno.vista.mostrarEstado(plataforma::ansi("Revisando información ... "));
+}
 
 }  // namespace
 
@@ -137,6 +161,7 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     };
     DbCia.recorrer(consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final")), {},
                    [&](const std::vector<bd::Valor>& v) {
+                       comprobar(entorno);
                        if (filas.empty()) exigirColumnas();
                        filas.push_back(filaAuditoria(v[iFecha], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo], regional));
                    },
@@ -147,6 +172,7 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
 
     resumen.reporte = Reporte::nombreArchivo(entorno.directorio(), e.tipo);
     reporte.emplace(resumen.reporte);
+    esperarReporte(*reporte, entorno);
 
     // The lookups of each window of rows in a few batched statements, then
     // the window's lines; a window that cannot be batched with the rules'
@@ -162,7 +188,7 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
             try {
                 plan = PlanLotes::preparar(std::vector<FilaAuditoria>(filas.begin() + static_cast<long>(inicio),
                                                                       filas.begin() + static_cast<long>(fin)),
-                                           DbCia, DBEnvio, regional);
+                                           DbCia, DBEnvio, regional, entorno.interrupcion);
             } catch (const SinLotes&) {
                 porLotes = false;
             } catch (const bd::ErrorBaseDatos&) {
@@ -172,6 +198,7 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
             }
         }
         for (std::size_t i = inicio; i < fin; ++i) {
+            comprobar(entorno);
             const FilaAuditoria& fila = filas[i];
             ++resumen.registros;
             vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
@@ -180,9 +207,11 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
         }
     }
 
+    // A report that cannot be closed is an error like any other: the clean-up
+    // above still hides the run display and disconnects.
+    reporte->cerrar();
     limpieza.activa = false;
     vista.ocultarRegistro();
-    reporte->cerrar();
     DbCia.desconectar();
     DBEnvio.desconectar();
     vista.ocultarEstado();

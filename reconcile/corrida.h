@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +10,7 @@
 #include "platform/fecha.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
+#include "reconcile/interrupcion.h"
 #include "reconcile/resumen.h"
 #include "reconcile/vista_corrida.h"
 
@@ -36,6 +38,10 @@ struct EntornoCorrida {
     std::function<std::string()> directorio;
     app::Avisador& avisador;
     VistaCorrida& vista;
+    // A stop asked for from another thread; none when null.
+    const Interrupcion* interrupcion = nullptr;
+    // How long a run waits for a report that another run is writing.
+    std::chrono::milliseconds esperaReporte = std::chrono::minutes(5);
 };
 
 // The destination could not be connected; errorenvio.txt has its line.
@@ -55,7 +61,10 @@ std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& 
 // destination that cannot be connected is logged to errorenvio.txt and raised
 // as ErrorDestino. A run that fails after the destination is connected closes
 // the report (every line written stays on disk), hides the run display,
-// disconnects both companies, and raises its error.
+// disconnects both companies, and raises its error; a stop asked for through
+// the environment's Interrupcion raises CorridaInterrumpida the same way. A
+// report that another run holds is waited for, saying so on the run display,
+// up to the environment's esperaReporte.
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
                         EntornoCorrida& entorno);
 

@@ -56,7 +56,8 @@ std::string PlantillaConsulta::referencia(const std::vector<std::string>& valore
 
 std::vector<std::optional<std::vector<bd::Valor>>> buscarPorLotes(bd::Conexion& conexion,
                                                                   const PlantillaConsulta& plantilla,
-                                                                  const std::vector<std::vector<std::string>>& claves) {
+                                                                  const std::vector<std::vector<std::string>>& claves,
+                                                                  const Interrupcion* interrupcion) {
     std::vector<std::optional<std::vector<bd::Valor>>> r(claves.size());
     if (claves.empty()) return r;
     for (const auto& c : claves)
@@ -66,6 +67,7 @@ std::vector<std::optional<std::vector<bd::Valor>>> buscarPorLotes(bd::Conexion& 
 
     std::size_t primero = 0;
     while (primero < claves.size()) {
+        if (interrupcion) interrupcion->comprobar();
         std::string parametro;
         std::size_t ultimo = primero;
         for (; ultimo < claves.size(); ++ultimo) {
@@ -99,7 +101,7 @@ struct Claves {
 }  // namespace
 
 PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conexion& origen, bd::Conexion& destino,
-                              const plataforma::Regional& regional) {
+                              const plataforma::Regional& regional, const Interrupcion* interrupcion) {
     PlanLotes plan;
     plan.lineas_.resize(filas.size());
     if (filas.empty()) return plan;
@@ -112,7 +114,7 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         Claves ids;
         std::vector<std::size_t> idDeFila;
         for (const auto& f : filas) idDeFila.push_back(ids.agregar({f.idDoc}));
-        const auto enOrigen = buscarPorLotes(origen, {{std::string(regla->consultaOrigen), ""}, {false}}, ids.lista);
+        const auto enOrigen = buscarPorLotes(origen, {{std::string(regla->consultaOrigen), ""}, {false}}, ids.lista, interrupcion);
 
         Claves codigos;
         std::vector<std::size_t> codigoDeFila(filas.size());
@@ -123,7 +125,7 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         }
         const auto enDestino = buscarPorLotes(
             destino, {{std::string(regla->cabezaDestino), std::string(regla->condicionNumero), ""}, {true, true}},
-            codigos.lista);
+            codigos.lista, interrupcion);
 
         for (std::size_t i = 0; i < filas.size(); ++i) {
             const auto& o = enOrigen[idDeFila[i]];
@@ -150,7 +152,7 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
     std::vector<std::size_t> idDeFila;
     for (const auto& f : filas) idDeFila.push_back(ids.agregar({f.idDoc}));
     const auto cabeceras =
-        buscarPorLotes(origen, {{std::string(comprobante::cabecera), ""}, {false}}, ids.lista);
+        buscarPorLotes(origen, {{std::string(comprobante::cabecera), ""}, {false}}, ids.lista, interrupcion);
 
     Claves comprobantes;
     std::vector<std::size_t> comprobanteDeId(ids.lista.size());
@@ -164,7 +166,7 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         {{std::string(comprobante::destinoTipo), std::string(comprobante::destinoPrefijo),
           std::string(comprobante::destinoNumero), ""},
          {true, true, true}},
-        comprobantes.lista);
+        comprobantes.lista, interrupcion);
 
     Claves idsConDestino, consecutivos;
     std::vector<std::size_t> sumaOrigenDeId(ids.lista.size()), sumaDestinoDeId(ids.lista.size());
@@ -173,8 +175,8 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         sumaOrigenDeId[k] = idsConDestino.agregar(ids.lista[k]);
         sumaDestinoDeId[k] = consecutivos.agregar({std::to_string(enDestino[comprobanteDeId[k]]->at(0).comoEntero())});
     }
-    const auto sumasOrigen = buscarPorLotes(origen, {{sumas, ""}, {false}}, idsConDestino.lista);
-    const auto sumasDestino = buscarPorLotes(destino, {{sumas, ""}, {false}}, consecutivos.lista);
+    const auto sumasOrigen = buscarPorLotes(origen, {{sumas, ""}, {false}}, idsConDestino.lista, interrupcion);
+    const auto sumasDestino = buscarPorLotes(destino, {{sumas, ""}, {false}}, consecutivos.lista, interrupcion);
 
     for (std::size_t i = 0; i < filas.size(); ++i) {
         const std::size_t k = idDeFila[i];

@@ -7,6 +7,7 @@
 
 #include "db/conexion.h"
 #include "platform/regional.h"
+#include "reconcile/interrupcion.h"
 #include "reconcile/reglas.h"
 #include "reconcile/reporte.h"
 #include "reconcile/resumen.h"
@@ -37,9 +38,10 @@ public:
 // Runs the query for every key inside one EXECUTE BLOCK per batch: for each
 // key the block runs the rule's own query, with the key's values in place of
 // its literals, and returns the first row it yields. The answer holds, per
-// key, that row or nothing.
+// key, that row or nothing. A stop asked for is heard between statements.
 std::vector<std::optional<std::vector<bd::Valor>>> buscarPorLotes(
-    bd::Conexion& conexion, const PlantillaConsulta& plantilla, const std::vector<std::vector<std::string>>& claves);
+    bd::Conexion& conexion, const PlantillaConsulta& plantilla, const std::vector<std::vector<std::string>>& claves,
+    const Interrupcion* interrupcion = nullptr);
 
 // Every lookup of a run's rows done ahead; then each row's line is written
 // from what was found, in the rows' order.
@@ -48,7 +50,7 @@ public:
     // Raises SinLotes, or the database's error, when the run cannot be
     // looked up in batches.
     static PlanLotes preparar(const std::vector<FilaAuditoria>& filas, bd::Conexion& origen, bd::Conexion& destino,
-                              const plataforma::Regional& regional);
+                              const plataforma::Regional& regional, const Interrupcion* interrupcion = nullptr);
 
     // The line of row i, as the row-by-row rule writes it.
     void escribir(std::size_t i, Reporte& reporte, Resumen& resumen) const;

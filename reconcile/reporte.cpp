@@ -10,7 +10,9 @@
 
 #include "app/log_texto.h"
 #include "platform/cp1252.h"
+#include "platform/bloqueo.h"
 #include "platform/rutas.h"
+#include "platform/sistema.h"
 
 namespace autorep::conciliacion {
 
@@ -31,9 +33,18 @@ std::string Reporte::nombreArchivo(const std::string& directorio, const std::str
 }
 
 Reporte::Reporte(std::string ruta) : ruta_(std::move(ruta)) {
-    f_ = std::fopen(ruta_.c_str(), "ab");
+    f_ = plataforma::abrirArchivo(ruta_, "ab");
     if (!f_) fallar("abrir", errno);
+    bloquear();
+}
+
+bool Reporte::bloquear() {
+    if (bloqueado_) return true;
+    if (!f_ || !plataforma::bloquearArchivo(f_)) return false;
+    bloqueado_ = true;
+    // Another run may have written up to the moment the lock changed hands.
     if (std::fseek(f_, 0, SEEK_END) != 0 || (tamanio_ = std::ftell(f_)) < 0) fallar("abrir", errno);
+    return true;
 }
 
 Reporte::~Reporte() {
@@ -42,11 +53,11 @@ Reporte::~Reporte() {
 
 void Reporte::fallar(const char* accion, int error) {
     throw ErrorReporte(plataforma::ansi("No se pudo ") + accion + " el reporte " + ruta_ + ": " +
-                       std::strerror(error));
+                       plataforma::deSistema(std::strerror(error)));
 }
 
 void Reporte::escribirLinea(std::initializer_list<std::string_view> campos) {
-    if (!f_) fallar("escribir", EBADF);
+    if (!f_ || !bloqueado_) fallar("escribir", EBADF);
     const std::string linea = app::lineaDeRegistro(campos);
     errno = 0;
     if (std::fwrite(linea.data(), 1, linea.size(), f_) != linea.size() || std::fflush(f_) != 0) {

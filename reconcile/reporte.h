@@ -15,19 +15,26 @@ public:
 
 // The comparison report of one document type: directory + "\comparacion" +
 // the type code as typed + ".txt". Opened for appending once per run (created
-// when absent, never truncated). Each line goes to the disk whole as it is
-// written, so a run cut short keeps every line before the fault, and a line
-// that cannot be written whole is taken back. Unlike the
+// when absent, never truncated). A run writes only while it holds the report's
+// exclusive lock, from opening to closing, so that two runs of one type (the
+// window and a scheduled batch) never mix their lines. Each line goes to the
+// disk whole as it is written, so a run cut short keeps every line before the
+// fault, and a line that cannot be written whole is taken back. Unlike the
 // logs, the report is the product: any failure raises ErrorReporte naming
 // the file.
 class Reporte {
 public:
     static std::string nombreArchivo(const std::string& directorio, const std::string& tipo);
 
+    // Opens the file and tries its lock once.
     explicit Reporte(std::string ruta);
     ~Reporte();
     Reporte(const Reporte&) = delete;
     Reporte& operator=(const Reporte&) = delete;
+
+    // Tries the lock again, without waiting; true once it is held.
+    bool bloquear();
+    bool bloqueado() const { return bloqueado_; }
 
     // Fields separated by single commas, ended by CR LF; nothing is quoted.
     void escribirLinea(std::initializer_list<std::string_view> campos);
@@ -41,6 +48,7 @@ private:
     std::string ruta_;
     std::FILE* f_ = nullptr;
     std::size_t lineas_ = 0;
+    bool bloqueado_ = false;
     long tamanio_ = 0;  // the file's size after the last whole line
 };
 

@@ -18,6 +18,8 @@ public:
     virtual void ocultarRegistro() = 0;
     // One audit row: its record text shown, painted, the bar advanced a step.
     virtual void avanzar(const std::string& textoRegistro) = 0;
+    // The run waits for its report, which another run is writing.
+    virtual void avisarEspera(const std::string& texto) = 0;
 };
 
 }  // namespace autorep::conciliacion

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "app/inicio.h"
 #include "db/error_bd.h"
@@ -11,7 +12,10 @@
 #include "reconcile/corrida.h"
 #include "reconcile/reglas.h"
 #include "tests/apoyo/entorno_prueba.h"
+#include "reconcile/reporte.h"
+#include "tests/apoyo/datos_masivos.h"
 #include "tests/apoyo/escenario.h"
+#include "tests/apoyo/fallo_cierre.h"
 #include "tests/apoyo/vista_grabadora.h"
 
 using namespace autorep;
@@ -39,8 +43,17 @@ protected:
     }
 
     Resumen correr() {
-        conciliacion::EntornoCorrida entorno{regional, reloj, [this] { return e.aplicacion(); }, avisador, vista};
+        conciliacion::EntornoCorrida entorno{regional, reloj, [this] { return e.aplicacion(); }, avisador, vista,
+                                             &interrupcion, espera};
         return conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
+    }
+    // What a run cut short must leave: the run display hidden, both companies disconnected.
+    void esperarLimpieza() {
+        ASSERT_GE(vista.eventos.size(), 2u);
+        EXPECT_EQ(vista.eventos.end()[-2], "ocultarRegistro");
+        EXPECT_EQ(vista.eventos.back(), "ocultarEstado");
+        EXPECT_FALSE(DbCia.conectada());
+        EXPECT_FALSE(DBEnvio.conectada());
     }
     std::string reporte(const std::string& tipo = "21") { return prueba::contenido(e.aplicacion() + "/comparacion" + tipo + ".txt"); }
     bool existe(const std::string& nombre) { return fs::exists(e.aplicacion() + "/" + nombre); }
@@ -54,6 +67,8 @@ protected:
     prueba::VistaGrabadora vista;
     int sentenciasDestino = 0;
     std::vector<std::string> sentenciasOrigen;
+    conciliacion::Interrupcion interrupcion;
+    std::chrono::milliseconds espera{5000};
 };
 
 TEST_F(Corrida, SinCompaniaSoloElMensaje) {
@@ -225,6 +240,86 @@ TEST_F(Corrida, UnReporteQueNoSePuedeAbrirTerminaConUnErrorQueLoNombra) {
         EXPECT_NE(std::string(error.what()).find(e.aplicacion() + "/comparacion21.txt"), std::string::npos);
     }
     EXPECT_FALSE(DBEnvio.conectada());
+}
+
+TEST_F(Corrida, UnCierreFallidoDelReporteTambienLimpia) {
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1.00")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    prueba::fallarCierreDe(e.aplicacion() + "/comparacion21.txt");
+    try {
+        correr();
+        FAIL() << "the failed close went unnoticed";
+    } catch (const conciliacion::ErrorReporte& error) {
+        EXPECT_NE(std::string(error.what()).find("No se pudo cerrar el reporte " + e.aplicacion() + "/comparacion21.txt"),
+                  std::string::npos)
+            << error.what();
+    }
+    esperarLimpieza();
+}
+
+TEST_F(Corrida, EsperaElReporteQueOtraCorridaEscribe) {
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1.00")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    const std::string ruta = e.aplicacion() + "/comparacion21.txt";
+    const std::string esperando = "espera:Esperando a que otra corrida termine con el reporte " + ruta + " ...";
+    {
+        // The other run keeps the report longer than this one waits.
+        conciliacion::Reporte otra(ruta);
+        otra.escribirLinea({"OTRA"});
+        espera = std::chrono::milliseconds(300);
+        try {
+            correr();
+            FAIL() << "the run wrote into a report another run holds";
+        } catch (const conciliacion::ErrorReporte& error) {
+            EXPECT_NE(std::string(error.what()).find("sigue en uso por otra corrida"), std::string::npos) << error.what();
+        }
+        EXPECT_NE(std::find(vista.eventos.begin(), vista.eventos.end(), esperando), vista.eventos.end());
+        esperarLimpieza();
+        EXPECT_EQ(reporte(), "OTRA\r\n");
+    }
+    {
+        // The other run ends while this one waits: its lines come after the other's.
+        auto otra = std::make_unique<conciliacion::Reporte>(ruta);
+        otra->escribirLinea({"OTRA"});
+        std::thread termina([&otra] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            otra->escribirLinea({"FIN"});
+            otra.reset();
+        });
+        vista.eventos.clear();
+        espera = std::chrono::seconds(20);
+        const auto r = correr();
+        termina.join();
+        EXPECT_EQ(r.lineas, 1u);
+        EXPECT_EQ(reporte(), "OTRA\r\nOTRA\r\nFIN\r\nAB000001,05/10/2016,1,No encontrado\r\n");
+        const auto paso = std::find(vista.eventos.begin(), vista.eventos.end(), esperando);
+        ASSERT_NE(paso, vista.eventos.end());
+        EXPECT_EQ(paso[1], "estado:Revisando informaci\xF3n ... ") << "back to the usual caption once it has the report";
+    }
+}
+
+TEST_F(Corrida, UnaInterrupcionSeOyeEntreSentenciasDeLosLotes) {
+    prueba::llenar(e, 12000, 21);
+    std::size_t bloquesOrigen = 0, bloquesDestino = 0;
+    // The stop is asked for while the first batch statement of the origin runs.
+    DbCia.ponerObservador([&](const std::string& sql) {
+        if (sql.rfind("EXECUTE BLOCK", 0) == 0 && ++bloquesOrigen == 1) interrupcion.pedir();
+    });
+    DBEnvio.ponerObservador([&](const std::string& sql) { bloquesDestino += sql.rfind("EXECUTE BLOCK", 0) == 0; });
+    EXPECT_THROW(correr(), conciliacion::CorridaInterrumpida);
+    EXPECT_EQ(bloquesOrigen, 1u) << "no statement after the stop";
+    EXPECT_EQ(bloquesDestino, 0u);
+    EXPECT_EQ(reporte(), "");
+    esperarLimpieza();
+}
+
+TEST_F(Corrida, UnaInterrupcionAntesDeEmpezarNoEscribeNada) {
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1.00")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    interrupcion.pedir();
+    EXPECT_THROW(correr(), conciliacion::CorridaInterrumpida);
+    EXPECT_FALSE(existe("comparacion21.txt"));
+    esperarLimpieza();
 }
 
 }  // namespace

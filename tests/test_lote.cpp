@@ -174,3 +174,77 @@ TEST(LoteInterrumpido, CtrlCCierraElReporteConLineasEnterasYSaleCon130) {
 }
 
 }  // namespace
+
+#include <sys/file.h>
+#include <fcntl.h>
+
+namespace {
+
+TEST(LoteConcurrente, UnReporteOcupadoDemasiadoTiempoEsUnError) {
+    prueba::Escenario e;
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    const std::string reporte = e.aplicacion() + "/comparacion21.txt";
+    // Another program holds the report's lock all along.
+    const int otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ASSERT_EQ(flock(otro, LOCK_EX), 0);
+    const auto r = prueba::correrLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001", "--destino",
+                                       e.servidorDestino(), "--compania-destino", "002", "--desde", "2016-10-01", "--hasta",
+                                       "2016-10-31", "--directorio", e.aplicacion(), "--espera-reporte", "1"},
+                                      {{"AUTOREP_REGISTRO", "/nonexistent"}});
+    close(otro);
+    EXPECT_EQ(r.estado, 2) << r.error;
+    EXPECT_NE(r.error.find("Esperando a que otra corrida termine con el reporte " + reporte), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find("sigue en uso por otra corrida"), std::string::npos) << r.error;
+    EXPECT_EQ(prueba::contenido(reporte), "");
+}
+
+TEST(LoteInterrumpido, CadaSenalDeTerminacionCortaLosLotesConLineasEnteras) {
+    prueba::Escenario e;
+    prueba::llenar(e, 20000);
+    const std::string reporte = e.aplicacion() + "/comparacion1.txt";
+    for (int senal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::filesystem::remove(reporte);
+        prueba::Proceso lote(AUTOREP_LOTE,
+                             {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001", "--destino",
+                              e.servidorDestino(), "--compania-destino", "002", "--tipo", "1", "--desde", "2016-10-01",
+                              "--hasta", "2016-10-31", "--directorio", e.aplicacion()},
+                             {{"AUTOREP_REGISTRO", "/nonexistent"}});
+        // The report is opened once the audit rows are read, before the batched lookups.
+        for (int i = 0; i < 4000 && !std::filesystem::exists(reporte); ++i) usleep(2000);
+        lote.senal(senal);
+        ASSERT_TRUE(lote.esperar(60)) << "signal " << senal;
+        EXPECT_EQ(lote.estado(), 130) << "signal " << senal << ": " << lote.error();
+        const std::string lineas = prueba::contenido(reporte);
+        if (!lineas.empty()) EXPECT_EQ(lineas.substr(lineas.size() - 2), "\r\n") << "no half line";
+        EXPECT_TRUE(lote.salida().empty()) << "no summary of a run cut short";
+    }
+}
+
+TEST(LoteRegistro, LoQueTengaElRegistroTerminaEnUnMensajeYNoEnUnAborto) {
+    prueba::DirectorioTemporal dir;
+    const std::string reg = dir.str() + "/registro.reg";
+    struct {
+        const char* que;
+        std::string contenido;
+        const char* mensaje;
+    } casos[] = {
+        {"un DWORD", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP2016]\r\n\"Directorio\"=dword:00000001\r\n",
+         "Invalid data type for 'Directorio'"},
+        {"binario", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\\QuorixERP2016]\r\n\"Directorio\"=hex:41,42\r\n",
+         "Invalid data type for 'Directorio'"},
+        {"mal formado", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vorlan\r\n", "Archivo de registro"},
+        {"sin encabezado", "[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n", "Archivo de registro"},
+    };
+    for (const auto& c : casos) {
+        std::ofstream(reg, std::ios::binary | std::ios::trunc) << c.contenido;
+        const auto r = prueba::correrLote({"--origen", dir.str(), "--usuario", "admin", "--compania", "001", "--destino",
+                                           dir.str()},
+                                          {{"AUTOREP_REGISTRO", reg}});
+        EXPECT_EQ(r.estado, 2) << c.que;
+        EXPECT_NE(r.error.find(c.mensaje), std::string::npos) << c.que << ": " << r.error;
+        EXPECT_EQ(r.error.find("terminate"), std::string::npos) << c.que << ": " << r.error;
+    }
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "reconcile/reporte.h"
 #include "tests/apoyo/base_prueba.h"
@@ -89,6 +90,28 @@ TEST(Reporte, UnaLineaQueNoCabeEnteraNoQuedaAMedias) {
     EXPECT_EQ(WEXITSTATUS(estado), 0) << "the write failure raised an error";
     const std::string linea = "AB000120,07/10/2016,12.5,12.5\r\n";
     EXPECT_EQ(prueba::contenido(ruta).size(), 3 * linea.size()) << "three whole lines, nothing of the fourth";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Reporte, SoloUnaCorridaALaVezTieneElReporte) {
+    prueba::DirectorioTemporal dir;
+    const std::string ruta = dir.str() + "/comparacion21.txt";
+    auto primero = std::make_unique<Reporte>(ruta);
+    ASSERT_TRUE(primero->bloqueado());
+    Reporte segundo(ruta);
+    EXPECT_FALSE(segundo.bloqueado());
+    EXPECT_FALSE(segundo.bloquear());
+    EXPECT_THROW(segundo.escribirLinea({"X"}), ErrorReporte) << "no line without the lock";
+    primero->escribirLinea({"A1"});
+    primero->escribirLinea({"A2"});
+    primero.reset();
+    ASSERT_TRUE(segundo.bloquear()) << "closing releases the lock";
+    segundo.escribirLinea({"B1"});
+    segundo.cerrar();
+    EXPECT_EQ(prueba::contenido(ruta), "A1\r\nA2\r\nB1\r\n");
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ std::string q(const std::string& s) {
 }
 }  // namespace
 
-Escenario::Escenario() {
+Escenario::Escenario(const std::string& carpeta) : carpeta_(carpeta) {
     rutaGeneral = crearGeneral(servidorOrigen());
     rutaOrigen = crearCompania(servidorOrigen(), "001");
     rutaDestino = crearCompania(servidorDestino(), "002");

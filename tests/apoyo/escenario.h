@@ -23,12 +23,14 @@ const TablaImporte& tablaImporte(int tipo);
 class Escenario {
 public:
     // Origin company "001" (with companies 001 and 002 in its general
-    // database) and destination company "002".
-    Escenario();
+    // database) and destination company "002", under `carpeta` (UTF-8, as the
+    // file system names it) inside the temporary folder when one is given.
+    explicit Escenario(const std::string& carpeta = {});
 
-    std::string servidorOrigen() const { return dir.str() + "/origen"; }
-    std::string servidorDestino() const { return dir.str() + "/destino"; }
-    std::string aplicacion() const { return dir.str() + "/app"; }
+    std::string base() const { return carpeta_.empty() ? dir.str() : dir.str() + "/" + carpeta_; }
+    std::string servidorOrigen() const { return base() + "/origen"; }
+    std::string servidorDestino() const { return base() + "/destino"; }
+    std::string aplicacion() const { return base() + "/app"; }
     std::string rutaOrigen, rutaDestino, rutaGeneral;
 
     void enOrigen(const std::vector<std::string>& sentencias) const { ejecutar(rutaOrigen, sentencias); }
@@ -51,6 +53,7 @@ public:
     DirectorioTemporal dir;
 
 private:
+    std::string carpeta_;
     long siguienteAuditoria_ = 1;
 };
 

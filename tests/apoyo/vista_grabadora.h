@@ -18,6 +18,7 @@ public:
         eventos.push_back("avanzar:" + t);
         ++pasos;
     }
+    void avisarEspera(const std::string& t) override { eventos.push_back("espera:" + t); }
     std::vector<std::string> eventos;
     std::size_t pasos = 0;
 };

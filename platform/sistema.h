@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// The edge between the program's texts, which are Windows-1252 bytes, and
+// the operating system's. On Linux file names, command-line arguments, the
+// environment and the messages of the C library and of the database engine
+// are UTF-8; on Windows they are the ANSI code page, the program's own, and
+// nothing changes.
+namespace autorep::plataforma {
+
+// A program text (a file name, a database path, a line for the terminal) as
+// the system takes it.
+std::string aSistema(std::string_view texto);
+
+// A text from the system as program text: valid UTF-8 becomes Windows-1252;
+// anything else (already 8-bit text) is kept as it came.
+std::string deSistema(std::string_view texto);
+
+// fopen of a file named in program text.
+std::FILE* abrirArchivo(std::string_view nombre, const char* modo);
+
+// A whole file's bytes; false when it cannot be opened or read.
+bool leerArchivo(std::string_view nombre, std::string& contenido);
+
+// Makes the C library's character type UTF-8 on Linux, from the environment
+// or else C.UTF-8, as Qt does for the window: the Firebird client and engine
+// convert file names after it, and under the plain C locale they refuse every
+// accented letter. Call it once at start.
+void usarCaracteresDelSistema();
+
+// An environment variable as program text; empty when it is not set.
+std::string variableEntorno(const char* nombre);
+bool hayVariableEntorno(const char* nombre);
+
+}  // namespace autorep::plataforma

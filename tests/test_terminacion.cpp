@@ -1,0 +1,92 @@
+// Ending the window program from outside: SIGTERM, SIGHUP and Ctrl-C end it
+// as closing the window does, and a run they cut short ends it with status
+// 130 after cleaning up.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+
+#include "principalautorep/panel_titulo.h"
+#include "principalautorep/principalautorep.h"
+#include "principalautorep/selector_compania.h"
+#include "tests/apoyo/entorno_prueba.h"
+#include "tests/apoyo/escenario.h"
+#include "tests/apoyo/lote_prueba.h"
+#include "tests/apoyo/qt_prueba.h"
+#include "ui_principalautorep.h"
+
+using namespace autorep;
+using prueba::Escenario;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Terminacion : public ::testing::Test {
+protected:
+    std::unique_ptr<principal::Tfprincipalautorep> crear() {
+        return std::make_unique<principal::Tfprincipalautorep>(principal::EntornoPrincipal{
+            {}, reloj, regional, avisador, [this] { return e.aplicacion(); }, [this] { ++terminaciones; }, &interrupcion});
+    }
+    Escenario e;
+    plataforma::RelojFijo reloj{{{2016, 10, 20}, {12, 0, 0, 0}}};
+    plataforma::Regional regional = prueba::regionalPrueba();
+    prueba::AvisadorGrabador avisador;
+    conciliacion::Interrupcion interrupcion;
+    int terminaciones = 0;
+};
+
+TEST_F(Terminacion, UnaCorridaCortadaTerminaSinMensajeYLimpia) {
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    auto v = crear();
+    prueba::conDialogo([this](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin", e.servidorDestino()); });
+    v->activar();
+    auto& c = v->controles();
+    emit c.LCiaOri->activated(0);
+    c.CiaDes->setText("002");
+    // The signal lands while the run works: it hears it at its first check.
+    interrupcion.pedir();
+    QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(terminaciones, 1);
+    EXPECT_TRUE(v->corridaInterrumpida());
+    EXPECT_TRUE(avisador.mensajes.empty()) << "a stop asked for is no error to show";
+    EXPECT_TRUE(c.Panel3->isHidden());
+    EXPECT_TRUE(c.Edit1->isHidden());
+    EXPECT_FALSE(v->DbCia.conectada());
+    EXPECT_FALSE(v->DBEnvio.conectada());
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/ERRORES.TXT"));
+}
+
+TEST_F(Terminacion, SinCorridaTerminaComoAlCerrarLaVentana) {
+    auto v = crear();
+    interrupcion.pedir();
+    v->alPedirTerminacion();
+    EXPECT_EQ(terminaciones, 1);
+    EXPECT_FALSE(v->corridaInterrumpida());
+}
+
+// The real program: after an unattended run its message box waits for a
+// click; a termination signal still ends it at once.
+TEST_F(Terminacion, LaSenalTerminaElProgramaTrasUnaCorridaDesatendida) {
+    const std::string reg = e.dir.str() + "/registro.reg";
+    std::ofstream(reg, std::ios::binary) << prueba::textoRegistro(e.aplicacion(), "dd/MM/yyyy");
+    for (int senal : {SIGTERM, SIGHUP, SIGINT}) {
+        fs::remove(e.aplicacion() + "/errorenvio.txt");
+        prueba::Proceso ventana(AUTOREP_VENTANA, {e.servidorOrigen(), "admin", "", "001"},
+                                {{"AUTOREP_REGISTRO", reg}, {"QT_QPA_PLATFORM", "offscreen"}});
+        // The run connected the origin company and failed at the destination.
+        for (int i = 0; i < 1500 && prueba::contenido(e.aplicacion() + "/errorenvio.txt").empty(); ++i) usleep(10000);
+        ASSERT_FALSE(prueba::contenido(e.aplicacion() + "/errorenvio.txt").empty()) << ventana.error();
+        usleep(200000);
+        ventana.senal(senal);
+        ASSERT_TRUE(ventana.esperar(10)) << "signal " << senal << " did not end the program";
+        EXPECT_EQ(ventana.estado(), 0) << "signal " << senal;
+    }
+}
+
+}  // namespace

@@ -15,7 +15,7 @@ std::string dePantalla(const QString& texto) { return plataforma::utf8ACp1252(te
 
 void ajustarEtiquetas(QWidget* ventana) {
     for (QLabel* etiqueta : ventana->findChildren<QLabel*>())
-        if (etiqueta->pixmap().isNull() && etiqueta->frameShape() == QFrame::NoFrame) etiqueta->adjustSize();
+        if (!etiqueta->text().isEmpty() && etiqueta->frameShape() == QFrame::NoFrame) etiqueta->adjustSize();
 }
 
 QIcon iconoTransparente(const QString& recurso) {

@@ -8,7 +8,7 @@ namespace autorep::principal {
 class ListaDesplegable final : public QComboBox {
     Q_OBJECT
 public:
-    explicit ListaDesplegable(QWidget* parent = nullptr) : QComboBox(parent) { setMaxVisibleItems(4); }
+    explicit ListaDesplegable(QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

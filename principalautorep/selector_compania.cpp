@@ -1,5 +1,7 @@
 #include "principalautorep/selector_compania.h"
 
+#include <algorithm>
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStandardItemModel>
@@ -18,6 +20,10 @@ constexpr Columna columnas[2] = {{"Código", 60, 50, 60}, {"Nombre", 150, 100, 2
 }  // namespace
 
 SelectorCompania::SelectorCompania(QWidget* parent) : QComboBox(parent) {
+    // A plain list under the box rather than a menu of every row (see
+    // ListaDesplegable); set before the view, which takes its scroll bar
+    // policy from the mode.
+    setStyleSheet("combobox-popup: 0");
     auto* modelo = new QStandardItemModel(0, 2, this);
     for (int c = 0; c < 2; ++c) modelo->setHorizontalHeaderItem(c, new QStandardItem(QString::fromUtf8(columnas[c].titulo)));
     setModel(modelo);
@@ -79,6 +85,26 @@ void SelectorCompania::actualizar() {
     if (nuevo == mostrado_) return;
     mostrado_ = nuevo;
     emit textoCambiado();
+}
+
+void SelectorCompania::showPopup() {
+    QComboBox::showPopup();
+    // The box sizes its list by the rows' cells, which leave out the grid line
+    // under each row; fit the list to whole rows so the last one is not cut
+    // and the next does not peek in.
+    auto* vista = static_cast<QTableView*>(view());
+    QWidget* lista = vista->window();
+    const int filas = std::min(count(), maxVisibleItems());
+    if (!lista->isVisible() || filas == 0) return;
+    int alto = 0;
+    for (int f = 0; f < filas; ++f) alto += vista->rowHeight(f);
+    const int falta = alto - vista->viewport()->height();
+    if (falta == 0) return;
+    QRect marco = lista->geometry();
+    // A list opened above the box grows upwards, keeping its bottom on the box.
+    if (marco.top() < mapToGlobal(QPoint(0, 0)).y()) marco.setTop(marco.top() - falta);
+    else marco.setBottom(marco.bottom() + falta);
+    lista->setGeometry(marco);
 }
 
 void SelectorCompania::keyPressEvent(QKeyEvent* e) {

@@ -21,6 +21,7 @@ public:
     const std::string& clave() const { return clave_; }
     // The shown text as Windows-1252 bytes.
     const std::string& textoMostrado() const { return mostrado_; }
+    void showPopup() override;
 
 signals:
     void textoCambiado();

@@ -3,11 +3,15 @@
 # small company in embedded Firebird databases under demo/ (an origin and a
 # destination replica with a few documents missing and a few amounts
 # different), runs autorep-lote for several document types and prints the
-# reports and summaries. Running it again starts from fresh data.
+# reports and summaries. Running it again starts from fresh data. The programs
+# come from the build folder AUTOREP_BUILD (build/ by default), the one
+# scripts/compilar.sh builds into.
 set -euo pipefail
 raiz=$(cd "$(dirname "$0")/.." && pwd)
 # The test suite runs this script on a build it has already made.
 [ -n "${AUTOREP_SIN_COMPILAR:-}" ] || bash "$raiz/scripts/compilar.sh"
+compilado=${AUTOREP_BUILD:-build}
+[[ $compilado == /* ]] || compilado=$raiz/$compilado
 
 demo=${AUTOREP_DEMO:-$raiz/demo}
 rm -rf "$demo"
@@ -120,7 +124,7 @@ for tipo in 21 31 61 1; do
   echo
   echo "== autorep-lote --tipo $tipo"
   estado=0
-  "$raiz/build/autorep-lote" --origen "$demo/origen" --usuario ADMIN --compania 001 \
+  "$compilado/autorep-lote" --origen "$demo/origen" --usuario ADMIN --compania 001 \
     --destino "$demo/destino" --tipo "$tipo" || estado=$?
   echo "(estado de salida $estado)"
   echo "-- comparacion$tipo.txt"
@@ -129,7 +133,7 @@ done
 
 echo
 echo "La ventana sobre los mismos datos (usuario ADMIN, sin clave; compañía destino 001):"
-echo "  AUTOREP_REGISTRO=$demo/registro.reg $raiz/build/autorep"
+echo "  AUTOREP_REGISTRO=$demo/registro.reg $compilado/autorep"
 if [ -n "${DISPLAY:-}" ] && [ -z "${CI:-}" ]; then
-  AUTOREP_REGISTRO="$demo/registro.reg" "$raiz/build/autorep" &
+  AUTOREP_REGISTRO="$demo/registro.reg" "$compilado/autorep" &
 fi

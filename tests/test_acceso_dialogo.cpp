@@ -8,10 +8,12 @@
 #include <QTest>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <memory>
 #include <fstream>
 
+#include "app/clave.h"
 #include "ctrlaccesoautorep/faccesoautorep.h"
 #include "principalautorep/principalautorep.h"
 #include "tests/apoyo/entorno_prueba.h"
@@ -57,6 +59,37 @@ TEST_F(Dialogo, LaListaDeServidoresLlenaLasDosCajas) {
     EXPECT_TRUE(u.Panel2->isHidden());
 }
 
+// Types the text key by key as a keyboard does; QTest::keyClicks takes ASCII
+// only. A Latin-1 letter's key code is its capital's code point.
+void teclear(QWidget* campo, const QString& texto) {
+    for (const QChar c : texto)
+        QTest::sendKeyEvent(QTest::Click, campo, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
+}
+
+// A grab that is one colour throughout shows no picture (an empty grab neither).
+bool variasTintas(const QImage& imagen) {
+    for (int y = 0; y < imagen.height(); ++y)
+        for (int x = 0; x < imagen.width(); ++x)
+            if (imagen.pixel(x, y) != imagen.pixel(0, 0)) return true;
+    return false;
+}
+
+TEST_F(Dialogo, LasDosImagenesSeVenConSuTamanio) {
+    auto d = crear();
+    auto& u = ui(*d);
+    const struct {
+        QLabel* etiqueta;
+        QRect lugar;
+    } casos[] = {{u.Image1, {16, 16, 120, 90}}, {u.Image2, {25, 119, 100, 100}}};
+    const auto rectangulo = [](const QRect& r) { return std::array{r.x(), r.y(), r.width(), r.height()}; };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.etiqueta->objectName().toStdString());
+        EXPECT_FALSE(c.etiqueta->pixmap().isNull());
+        EXPECT_EQ(rectangulo(c.etiqueta->geometry()), rectangulo(c.lugar));
+        EXPECT_TRUE(variasTintas(c.etiqueta->grab().toImage()));
+    }
+}
+
 TEST_F(Dialogo, EnterPasaAlCampoSiguienteYNuncaEntra) {
     auto d = crear();
     auto& u = ui(*d);
@@ -92,7 +125,8 @@ TEST_F(Dialogo, F2EntraYGuardaLosValores) {
     auto d = crear();
     auto& u = ui(*d);
     u.Tusua->setText("admin");
-    u.TClave->clear();
+    u.TClave->setFocus();
+    teclear(u.TClave, QString::fromUtf8("cláve1"));  // embedded Firebird takes any password
     u.ServDest->setEditText(QString::fromStdString(e.servidorDestino()));
     u.Usrdest->setText("otro");
     u.Clavedest->setText("Cl4ve");
@@ -101,7 +135,8 @@ TEST_F(Dialogo, F2EntraYGuardaLosValores) {
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_TRUE(DbGeneral.conectada());
     EXPECT_EQ(DbGeneral.parametros().valor("User_Name"), "admin") << "connects with the user as typed";
-    EXPECT_FALSE(DbGeneral.parametros().valor("password").has_value()) << "an empty password is left out";
+    EXPECT_EQ(DbGeneral.parametros().valor("password"), std::string("cl\xE1ve1")) << "the typed password in Windows-1252";
+    EXPECT_EQ(valores.ClaveOrigen, app::Encriptar("cl\xE1ve1"));
     EXPECT_EQ(valores.UsuarioOrigen, "ADMIN");
     EXPECT_EQ(valores.ServidorOrigen, e.servidorOrigen());
     EXPECT_EQ(valores.ServidorDestino, e.servidorDestino());
@@ -132,6 +167,7 @@ TEST_F(Dialogo, UnUsuarioConComillaEntraIgual) {
     EXPECT_TRUE(errores.empty()) << errores.front();
     EXPECT_EQ(d->result(), QDialog::Accepted);
     EXPECT_EQ(valores.UsuarioOrigen, "O'BRIEN");
+    EXPECT_FALSE(DbGeneral.parametros().valor("password").has_value()) << "an empty password is left out";
 }
 
 class PrimeraActivacion : public ::testing::Test {

@@ -3,11 +3,16 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
+#include <utility>
 
 #include "principalautorep/editor_fecha.h"
 #include "principalautorep/panel_titulo.h"
@@ -129,6 +134,71 @@ TEST_F(Ventana, CancelarCierraSinPreguntar) {
     QTest::mouseClick(v->controles().SpeedButton2, Qt::LeftButton);
     EXPECT_FALSE(v->isVisible());
     EXPECT_TRUE(avisador.mensajes.empty());
+}
+
+// Rows of the open list whose whole height is inside its viewport, and rows
+// showing at all.
+std::pair<int, int> filasALaVista(const QComboBox& lista) {
+    const QAbstractItemView* vista = lista.view();
+    const QRect area = vista->viewport()->rect();
+    std::pair<int, int> filas{0, 0};
+    for (int i = 0; i < lista.count(); ++i) {
+        const QRect fila = vista->visualRect(lista.model()->index(i, lista.modelColumn()));
+        filas.first += fila.top() >= area.top() && fila.bottom() <= area.bottom();
+        filas.second += fila.bottom() >= area.top() && fila.top() <= area.bottom();
+    }
+    return filas;
+}
+
+TEST_F(Ventana, LasListasAbrenConSuNumeroDeFilas) {
+    auto v = crear();
+    auto& c = v->controles();
+    v->show();
+    std::vector<principal::Compania> companias;
+    for (int i = 1; i <= 12; ++i) {
+        c.CboAgencia->addItem(QString("Agencia %1").arg(i));
+        companias.push_back({std::to_string(100 + i), "Empresa " + std::to_string(i)});
+    }
+    c.LCiaOri->ponerFilas(companias);
+    const struct {
+        QComboBox* lista;
+        int filas;
+    } casos[] = {{c.CboAgencia, 4}, {c.LCiaOri, 7}};
+    // At the top of the screen the lists open under their box; on its bottom edge, above it.
+    const QRect pantalla = v->screen()->geometry();
+    for (const bool debajo : {true, false}) {
+        for (const auto& caso : casos) {
+            SCOPED_TRACE(caso.lista->objectName().toStdString() + (debajo ? " under" : " above"));
+            v->move(0, debajo ? 0 : pantalla.bottom() - caso.lista->mapTo(v.get(), caso.lista->rect().bottomLeft()).y());
+            caso.lista->showPopup();
+            const QWidget* emergente = caso.lista->view()->window();
+            ASSERT_TRUE(emergente->isVisible());
+            EXPECT_EQ(filasALaVista(*caso.lista), std::pair(caso.filas, caso.filas));
+            EXPECT_TRUE(caso.lista->view()->verticalScrollBar()->isVisible()) << "the other rows are a scroll away";
+            // Qt lays the list's edge over the box's edge.
+            const QRect caja(caso.lista->mapToGlobal(QPoint(0, 0)), caso.lista->size());
+            if (debajo) EXPECT_EQ(emergente->geometry().top(), caja.bottom());
+            else EXPECT_EQ(emergente->geometry().bottom(), caja.top());
+            EXPECT_GE(emergente->width(), caso.lista->width());
+            caso.lista->hidePopup();
+        }
+    }
+
+    // The company list keeps its titled, ruled columns, each resized within its bounds.
+    auto* tabla = qobject_cast<QTableView*>(c.LCiaOri->view());
+    ASSERT_NE(tabla, nullptr);
+    c.LCiaOri->showPopup();
+    EXPECT_TRUE(tabla->horizontalHeader()->isVisible());
+    EXPECT_EQ(tabla->model()->headerData(0, Qt::Horizontal).toString(), QString::fromUtf8("Código"));
+    EXPECT_TRUE(tabla->showGrid());
+    const struct {
+        int columna, pedido, queda;
+    } anchos[] = {{0, 10, 50}, {0, 90, 60}, {1, 10, 100}, {1, 400, 220}, {1, 180, 180}};
+    for (const auto& a : anchos) {
+        tabla->horizontalHeader()->resizeSection(a.columna, a.pedido);
+        EXPECT_EQ(tabla->columnWidth(a.columna), a.queda) << a.columna << " " << a.pedido;
+    }
+    c.LCiaOri->hidePopup();
 }
 
 class Desatendido : public Ventana {

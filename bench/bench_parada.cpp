@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/apoyo/datos_masivos.h"
+#include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/lote_prueba.h"
 
 using namespace autorep;

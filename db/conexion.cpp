@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "db/consulta.h"
 #include "db/error_bd.h"
@@ -14,6 +15,9 @@ namespace autorep::bd {
 using namespace Firebird;
 
 struct Conexion::Estado {
+    // Guards the attachment against a cancel from another thread while it
+    // is made or closed.
+    std::mutex mutex;
     fb::Adjunto adjunto;
     fb::Transaccion transaccion;
     unsigned dialecto = SQL_DIALECT_V6;
@@ -140,6 +144,7 @@ void Conexion::conectar() {
         tpb->insertTag(&st, !espera || esVerdadero(*espera) ? isc_tpb_wait : isc_tpb_nowait);
         fb::Transaccion transaccion(adjunto->startTransaction(&st, tpb.largo(), tpb.datos()));
 
+        const std::lock_guard<std::mutex> guarda(estado_->mutex);
         estado_->adjunto = std::move(adjunto);
         estado_->transaccion = std::move(transaccion);
     } catch (const FbException& e) {
@@ -151,7 +156,19 @@ void Conexion::desconectar() noexcept {
     for (Consulta* c : std::vector<Consulta*>(abiertas_)) c->cerrar();
     abiertas_.clear();
     estado_->transaccion.cerrar();
+    const std::lock_guard<std::mutex> guarda(estado_->mutex);
     estado_->adjunto.cerrar();
+}
+
+void Conexion::cancelar() noexcept {
+    const std::lock_guard<std::mutex> guarda(estado_->mutex);
+    if (!estado_->adjunto) return;
+    try {
+        fb::Estado st;
+        estado_->adjunto->cancelOperation(&st, fb_cancel_raise);
+    } catch (...) {
+        // Nothing was running: the next check of the run hears the stop.
+    }
 }
 
 void Conexion::registrar(Consulta* c) {

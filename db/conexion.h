@@ -45,6 +45,10 @@ public:
     void desconectar() noexcept;
     bool conectada() const;
 
+    // From any thread: the statement running on it now, if any, fails at
+    // once with the server's "operation was cancelled".
+    void cancelar() noexcept;
+
     // Runs one SELECT and fetches all its rows, connecting first if needed.
     Resultado consultar(const std::string& sql);
 

@@ -80,6 +80,9 @@ void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
     entorno.vista.mostrarEstado(plataforma::ansi("Revisando información ... "));
 }
 
+void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
+              std::optional<Reporte>& reporte, Resumen& resumen);
+
 }  // namespace
 
 std::optional<std::int64_t> tipoEntero(const std::string& tipo) {
@@ -134,8 +137,35 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
                            error.what());
     }
 
+    // A stop asked for also cancels the statement at work on either side.
+    const Interrupcion::Registro cancelables(entorno.interrupcion, {&DbCia, &DBEnvio});
     std::optional<Reporte> reporte;
     Limpieza limpieza{vista, DbCia, DBEnvio, reporte};
+    try {
+        recorrer(DbCia, DBEnvio, e, entorno, reporte, resumen);
+    } catch (const bd::ErrorBaseDatos&) {
+        // The cancel of a statement, when a stop was asked for, is that stop.
+        comprobar(entorno);
+        throw;
+    }
+
+    // A report that cannot be closed is an error like any other: the clean-up
+    // above still hides the run display and disconnects.
+    reporte->cerrar();
+    limpieza.activa = false;
+    vista.ocultarRegistro();
+    DbCia.desconectar();
+    DBEnvio.desconectar();
+    vista.ocultarEstado();
+    return resumen;
+}
+
+namespace {
+
+// The audit rows, their lookups and their lines.
+void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
+              std::optional<Reporte>& reporte, Resumen& resumen) {
+    auto& vista = entorno.vista;
 
     // The audit rows, read whole before the first line (the bar's maximum is
     // their count), and kept in their text forms.
@@ -206,16 +236,8 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
             else reglas.aplicar(fila, *reporte, resumen);
         }
     }
-
-    // A report that cannot be closed is an error like any other: the clean-up
-    // above still hides the run display and disconnects.
-    reporte->cerrar();
-    limpieza.activa = false;
-    vista.ocultarRegistro();
-    DbCia.desconectar();
-    DBEnvio.desconectar();
-    vista.ocultarEstado();
-    return resumen;
 }
+
+}  // namespace
 
 }  // namespace autorep::conciliacion

@@ -1,6 +1,9 @@
 // The database layer against real embedded Firebird databases.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "db/consulta.h"
 #include "db/error_bd.h"
 #include "platform/regional.h"
@@ -117,6 +120,27 @@ TEST_F(BaseEmbebida, SoloLee) {
     q.abrir();
     EXPECT_EQ(q.campo(0).comoEntero(), 1);
     EXPECT_EQ(q.campo(1).bytes(), "antes");
+}
+
+TEST_F(BaseEmbebida, CancelarDesdeOtroHiloCortaLaSentenciaEnCurso) {
+    conexion.conectar();
+    conexion.cancelar();  // nothing running: nothing happens
+    std::thread otro([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        conexion.cancelar();
+    });
+    const auto inicio = std::chrono::steady_clock::now();
+    try {
+        // Billions of rows to count, far longer than the test would wait.
+        conexion.consultar("SELECT COUNT(*) FROM RDB$TYPES A, RDB$TYPES B, RDB$TYPES C, RDB$TYPES D");
+        ADD_FAILURE() << "the statement ran to its end";
+    } catch (const bd::ErrorBaseDatos& e) {
+        EXPECT_NE(std::string(e.what()).find("cancelled"), std::string::npos) << e.what();
+    }
+    otro.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(60)) << "it did not wait for the end";
+    EXPECT_EQ(conexion.consultar("select 7 from RDB$DATABASE").filas.at(0).at(0).comoEntero(), 7)
+        << "the connection still works";
 }
 
 TEST_F(BaseEmbebida, DesconectarCierraLasConsultasYAbrirReconecta) {

@@ -19,12 +19,14 @@ struct Hora {
     unsigned segundo = 0;
     unsigned milisegundo = 0;
     friend bool operator==(const Hora&, const Hora&) = default;
+    friend auto operator<=>(const Hora&, const Hora&) = default;
 };
 
 struct FechaHora {
     Fecha fecha;
     Hora hora;
     friend bool operator==(const FechaHora&, const FechaHora&) = default;
+    friend auto operator<=>(const FechaHora&, const FechaHora&) = default;
 };
 
 bool esBisiesto(int anio);
@@ -35,5 +37,8 @@ bool fechaValida(const Fecha& f);
 // 23:59:59.999: the date range a new window starts with.
 FechaHora inicioDelMes(const Fecha& hoy);
 FechaHora finDelMes(const Fecha& hoy);
+
+// The moment that many minutes later (earlier when negative), by the calendar.
+FechaHora sumarMinutos(const FechaHora& momento, long minutos);
 
 }  // namespace autorep::plataforma

@@ -172,7 +172,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     const auto& regional = entorno.regional;
     std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
     std::vector<std::string> columnas;
-    std::size_t iFecha = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
+    std::size_t iFecha = 0, iHora = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
     auto columna = [&columnas](std::string_view nombre) {
         for (std::size_t i = 0; i < columnas.size(); ++i)
             if (plataforma::igualesSinMayusculas(columnas[i], nombre)) return i;
@@ -184,6 +184,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
                                    "AUDI_IPCLIENTE"})
             columna(c);
         iFecha = columna("AUDI_FECHA");
+        iHora = columna("AUDI_HORA");
         iTipo = columna("TIDO_COD");
         iIdDoc = columna("AUDI_IDDOC");
         iOper = columna("AUDI_OPER");
@@ -193,14 +194,16 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
                    [&](const std::vector<bd::Valor>& v) {
                        comprobar(entorno);
                        if (filas.empty()) exigirColumnas();
-                       filas.push_back(filaAuditoria(v[iFecha], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo], regional));
+                       filas.push_back(
+                           filaAuditoria(v[iFecha], v[iHora], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo], regional));
                    },
                    &columnas);
     if (filas.empty()) exigirColumnas();
     vista.iniciarProgreso(filas.size());
     vista.mostrarRegistro();
 
-    resumen.reporte = Reporte::nombreArchivo(entorno.directorio(), e.tipo);
+    resumen.reporte = Reporte::nombreArchivo(
+        entorno.directorioReporte ? entorno.directorioReporte() : entorno.directorio(), e.tipo);
     reporte.emplace(resumen.reporte);
     esperarReporte(*reporte, entorno);
 
@@ -210,7 +213,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     // after it, goes row by row. The window bounds the memory of a run.
     constexpr std::size_t ventana = 50000;
     bool porLotes = !e.filaAFila;
-    Reglas reglas(DbCia, DBEnvio, regional);
+    Reglas reglas(DbCia, DBEnvio, regional, e.conteo);
     for (std::size_t inicio = 0; inicio < filas.size(); inicio += ventana) {
         const std::size_t fin = std::min(filas.size(), inicio + ventana);
         std::optional<PlanLotes> plan;
@@ -218,7 +221,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
             try {
                 plan = PlanLotes::preparar(std::vector<FilaAuditoria>(filas.begin() + static_cast<long>(inicio),
                                                                       filas.begin() + static_cast<long>(fin)),
-                                           DbCia, DBEnvio, regional, entorno.interrupcion);
+                                           DbCia, DBEnvio, regional, e.conteo, entorno.interrupcion);
             } catch (const SinLotes&) {
                 porLotes = false;
             } catch (const bd::ErrorBaseDatos&) {
@@ -232,7 +235,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
             const FilaAuditoria& fila = filas[i];
             ++resumen.registros;
             vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
-            if (plan) plan->escribir(i - inicio, *reporte, resumen);
+            if (plan) plan->escribir(fila, i - inicio, *reporte, resumen, e.conteo);
             else reglas.aplicar(fila, *reporte, resumen);
         }
     }

@@ -29,6 +29,8 @@ struct EntradasCorrida {
     // Looks every row up on its own, as the rules are written, instead of in
     // batches: the reference the batched run is held against.
     bool filaAFila = false;
+    // What to count beside the lines (a revision counts more than a single run).
+    Conteo conteo = {};
 };
 
 struct EntornoCorrida {
@@ -42,6 +44,9 @@ struct EntornoCorrida {
     const Interrupcion* interrupcion = nullptr;
     // How long a run waits for a report that another run is writing.
     std::chrono::milliseconds esperaReporte = std::chrono::minutes(5);
+    // Where the report goes when not to the application directory (a
+    // revision's folder); the logs stay in the application directory.
+    std::function<std::string()> directorioReporte = {};
 };
 
 // The destination could not be connected; errorenvio.txt has its line.

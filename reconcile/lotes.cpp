@@ -28,21 +28,26 @@ std::string codificar(const std::vector<std::string>& valores) {
     return r;
 }
 
+// The block returns K (the key's position), N (how many rows its query
+// yields) and the first of those rows.
 std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& tipos) {
-    std::string s = "EXECUTE BLOCK (L VARCHAR(" + std::to_string(maximoLote) + ") CHARACTER SET NONE = ?) RETURNS (K INTEGER";
+    std::string s = "EXECUTE BLOCK (L VARCHAR(" + std::to_string(maximoLote) + ") CHARACTER SET NONE = ?) RETURNS (K INTEGER, N INTEGER";
     for (std::size_t i = 0; i < tipos.size(); ++i) s += ", C" + std::to_string(i) + " " + tipos[i];
-    s += ") AS DECLARE P INTEGER = 1; DECLARE D INTEGER; DECLARE N INTEGER;";
+    s += ") AS DECLARE P INTEGER = 1; DECLARE D INTEGER; DECLARE LARGO INTEGER;";
+    for (std::size_t i = 0; i < tipos.size(); ++i) s += " DECLARE T" + std::to_string(i) + " " + tipos[i] + ";";
     for (std::size_t v = 0; v < p.citado.size(); ++v)
         s += " DECLARE V" + std::to_string(v) + (p.citado[v] ? " VARCHAR(" + std::to_string(maximoLote) + ") CHARACTER SET NONE;" : " BIGINT;");
-    s += " BEGIN K = 0; WHILE (P <= CHAR_LENGTH(L)) DO BEGIN K = K + 1;";
+    s += " BEGIN K = 0; WHILE (P <= CHAR_LENGTH(L)) DO BEGIN K = K + 1; N = 0;";
     for (std::size_t v = 0; v < p.citado.size(); ++v)
-        s += " D = POSITION(':', L, P); N = CAST(SUBSTRING(L FROM P FOR D - P) AS INTEGER); V" + std::to_string(v) +
-             " = SUBSTRING(L FROM D + 1 FOR N); P = D + 1 + N;";
+        s += " D = POSITION(':', L, P); LARGO = CAST(SUBSTRING(L FROM P FOR D - P) AS INTEGER); V" + std::to_string(v) +
+             " = SUBSTRING(L FROM D + 1 FOR LARGO); P = D + 1 + LARGO;";
     s += " FOR " + p.partes[0];
     for (std::size_t v = 0; v < p.citado.size(); ++v) s += ":V" + std::to_string(v) + p.partes[v + 1];
     s += " INTO";
-    for (std::size_t i = 0; i < tipos.size(); ++i) s += (i ? ", :C" : " :C") + std::to_string(i);
-    s += " DO BEGIN SUSPEND; LEAVE; END END END";
+    for (std::size_t i = 0; i < tipos.size(); ++i) s += (i ? ", :T" : " :T") + std::to_string(i);
+    s += " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN";
+    for (std::size_t i = 0; i < tipos.size(); ++i) s += " C" + std::to_string(i) + " = T" + std::to_string(i) + ";";
+    s += " END END IF (N > 0) THEN SUSPEND; END END";
     return s;
 }
 
@@ -54,11 +59,11 @@ std::string PlantillaConsulta::referencia(const std::vector<std::string>& valore
     return s;
 }
 
-std::vector<std::optional<std::vector<bd::Valor>>> buscarPorLotes(bd::Conexion& conexion,
+std::vector<std::optional<Hallado>> buscarPorLotes(bd::Conexion& conexion,
                                                                   const PlantillaConsulta& plantilla,
                                                                   const std::vector<std::vector<std::string>>& claves,
                                                                   const Interrupcion* interrupcion) {
-    std::vector<std::optional<std::vector<bd::Valor>>> r(claves.size());
+    std::vector<std::optional<Hallado>> r(claves.size());
     if (claves.empty()) return r;
     for (const auto& c : claves)
         for (std::size_t v = 0; v < c.size(); ++v)
@@ -78,7 +83,7 @@ std::vector<std::optional<std::vector<bd::Valor>>> buscarPorLotes(bd::Conexion& 
         }
         conexion.recorrer(sql, {parametro}, [&](const std::vector<bd::Valor>& fila) {
             const auto k = static_cast<std::size_t>(fila[0].comoEntero());
-            r.at(primero + k - 1) = std::vector<bd::Valor>(fila.begin() + 1, fila.end());
+            r.at(primero + k - 1) = Hallado{std::vector<bd::Valor>(fila.begin() + 2, fila.end()), fila[1].comoEntero()};
         });
         primero = ultimo;
     }
@@ -101,9 +106,10 @@ struct Claves {
 }  // namespace
 
 PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conexion& origen, bd::Conexion& destino,
-                              const plataforma::Regional& regional, const Interrupcion* interrupcion) {
+                              const plataforma::Regional& regional, const Conteo& conteo,
+                              const Interrupcion* interrupcion) {
     PlanLotes plan;
-    plan.lineas_.resize(filas.size());
+    plan.desenlaces_.resize(filas.size());
     if (filas.empty()) return plan;
     const std::int64_t tipo = filas.front().tipoEntero;
     for (const auto& f : filas)
@@ -114,7 +120,8 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         Claves ids;
         std::vector<std::size_t> idDeFila;
         for (const auto& f : filas) idDeFila.push_back(ids.agregar({f.idDoc}));
-        const auto enOrigen = buscarPorLotes(origen, {{std::string(regla->consultaOrigen), ""}, {false}}, ids.lista, interrupcion);
+        const auto enOrigen =
+            buscarPorLotes(origen, {{std::string(regla->consultaOrigen), ""}, {false}}, ids.lista, interrupcion);
 
         Claves codigos;
         std::vector<std::size_t> codigoDeFila(filas.size());
@@ -126,18 +133,25 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
         const auto enDestino = buscarPorLotes(
             destino, {{std::string(regla->cabezaDestino), std::string(regla->condicionNumero), ""}, {true, true}},
             codigos.lista, interrupcion);
+        std::vector<std::optional<Hallado>> cabeceras;
+        if (conteo.duplicados && !regla->conteoDestino.empty())
+            cabeceras = buscarPorLotes(
+                destino, {{std::string(regla->conteoDestino), std::string(regla->condicionNumero), ""}, {true, true}},
+                codigos.lista, interrupcion);
 
         for (std::size_t i = 0; i < filas.size(); ++i) {
             const auto& o = enOrigen[idDeFila[i]];
             if (!o) continue;
-            Linea& l = plan.lineas_[i];
-            l.enOrigen = true;
-            const std::string importeOrigen = texto(o->at(0));
-            const auto& d = enDestino[codigoDeFila[i]];
-            l.encontrado = d.has_value();
-            const std::string importeDestino = d ? texto(d->at(0)) : std::string(noEncontrado);
-            l.iguales = l.encontrado && importeOrigen == importeDestino;
-            l.campos = {filas[i].codigo, filas[i].fecha, importeOrigen, importeDestino};
+            Desenlace& d = plan.desenlaces_[i];
+            d.enOrigen = true;
+            const auto& en = enDestino[codigoDeFila[i]];
+            d.encontrado = en.has_value();
+            const bd::Valor destinoValor = en ? en->fila.at(0) : bd::Valor::nulo();
+            d.campos = {filas[i].codigo, filas[i].fecha, texto(o->fila.at(0)),
+                        en ? texto(destinoValor) : std::string(noEncontrado)};
+            d.importes = {{o->fila.at(0), destinoValor}};
+            d.enDestino = en ? en->filas : 0;
+            if (!cabeceras.empty()) d.enDestino = cabeceras[codigoDeFila[i]] ? cabeceras[codigoDeFila[i]]->fila.at(0).comoEntero() : 0;
         }
         return plan;
     }
@@ -158,8 +172,9 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
     std::vector<std::size_t> comprobanteDeId(ids.lista.size());
     for (std::size_t k = 0; k < ids.lista.size(); ++k) {
         if (!cabeceras[k]) continue;
-        if (cabeceras[k]->size() < 4) throw SinLotes("encabezado con menos de cuatro columnas");
-        comprobanteDeId[k] = comprobantes.agregar({texto(cabeceras[k]->at(1)), texto(cabeceras[k]->at(2)), texto(cabeceras[k]->at(3))});
+        const auto& c = cabeceras[k]->fila;
+        if (c.size() < 4) throw SinLotes("encabezado con menos de cuatro columnas");
+        comprobanteDeId[k] = comprobantes.agregar({texto(c.at(1)), texto(c.at(2)), texto(c.at(3))});
     }
     const auto enDestino = buscarPorLotes(
         destino,
@@ -173,7 +188,7 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
     for (std::size_t k = 0; k < ids.lista.size(); ++k) {
         if (!cabeceras[k] || !enDestino[comprobanteDeId[k]]) continue;
         sumaOrigenDeId[k] = idsConDestino.agregar(ids.lista[k]);
-        sumaDestinoDeId[k] = consecutivos.agregar({std::to_string(enDestino[comprobanteDeId[k]]->at(0).comoEntero())});
+        sumaDestinoDeId[k] = consecutivos.agregar({std::to_string(enDestino[comprobanteDeId[k]]->fila.at(0).comoEntero())});
     }
     const auto sumasOrigen = buscarPorLotes(origen, {{sumas, ""}, {false}}, idsConDestino.lista, interrupcion);
     const auto sumasDestino = buscarPorLotes(destino, {{sumas, ""}, {false}}, consecutivos.lista, interrupcion);
@@ -181,35 +196,31 @@ PlanLotes PlanLotes::preparar(const std::vector<FilaAuditoria>& filas, bd::Conex
     for (std::size_t i = 0; i < filas.size(); ++i) {
         const std::size_t k = idDeFila[i];
         if (!cabeceras[k]) continue;
-        Linea& l = plan.lineas_[i];
-        l.enOrigen = true;
-        if (!enDestino[comprobanteDeId[k]]) {
-            l.campos = {filas[i].codigo, filas[i].fecha, texto(cabeceras[k]->at(0)), texto(cabeceras[k]->at(1)),
-                        std::string(noEncontrado), std::string(noEncontrado)};
+        Desenlace& d = plan.desenlaces_[i];
+        d.enOrigen = true;
+        const auto& en = enDestino[comprobanteDeId[k]];
+        d.enDestino = en ? en->filas : 0;
+        if (!en) {
+            const auto& c = cabeceras[k]->fila;
+            d.campos = {filas[i].codigo, filas[i].fecha, texto(c.at(0)), texto(c.at(1)), std::string(noEncontrado),
+                        std::string(noEncontrado)};
             continue;
         }
         const auto& so = sumasOrigen[sumaOrigenDeId[k]];
         const auto& sd = sumasDestino[sumaDestinoDeId[k]];
         if (!so || !sd) throw SinLotes("suma sin fila");
-        l.encontrado = true;
-        l.campos = {filas[i].codigo, filas[i].fecha, texto(so->at(0)), texto(so->at(1)), texto(sd->at(0)), texto(sd->at(1))};
-        l.iguales = l.campos[2] == l.campos[4] && l.campos[3] == l.campos[5];
+        d.encontrado = true;
+        d.importes = {{so->fila.at(0), sd->fila.at(0)}, {so->fila.at(1), sd->fila.at(1)}};
+        d.campos = {filas[i].codigo, filas[i].fecha, texto(so->fila.at(0)), texto(so->fila.at(1)), texto(sd->fila.at(0)),
+                    texto(sd->fila.at(1))};
     }
     return plan;
 }
 
-void PlanLotes::escribir(std::size_t i, Reporte& reporte, Resumen& resumen) const {
+void PlanLotes::escribir(const FilaAuditoria& fila, std::size_t i, Reporte& reporte, Resumen& resumen,
+                         const Conteo& conteo) const {
     if (!conRegla_) return;
-    const Linea& l = lineas_.at(i);
-    if (!l.enOrigen) {
-        ++resumen.sinOrigen;
-        return;
-    }
-    if (l.campos.size() == 4) reporte.escribirLinea({l.campos[0], l.campos[1], l.campos[2], l.campos[3]});
-    else reporte.escribirLinea({l.campos[0], l.campos[1], l.campos[2], l.campos[3], l.campos[4], l.campos[5]});
-    ++resumen.lineas;
-    if (!l.encontrado) ++resumen.noEncontrados;
-    else ++(l.iguales ? resumen.iguales : resumen.diferentes);
+    anotar(fila, desenlaces_.at(i), reporte, resumen, conteo);
 }
 
 }  // namespace autorep::conciliacion

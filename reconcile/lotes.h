@@ -35,11 +35,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What a key found: the first row its query yields, and how many it yields.
+struct Hallado {
+    std::vector<bd::Valor> fila;
+    std::int64_t filas = 0;
+};
+
 // Runs the query for every key inside one EXECUTE BLOCK per batch: for each
 // key the block runs the rule's own query, with the key's values in place of
-// its literals, and returns the first row it yields. The answer holds, per
-// key, that row or nothing. A stop asked for is heard between statements.
-std::vector<std::optional<std::vector<bd::Valor>>> buscarPorLotes(
+// its literals, and returns the first row it yields with the count of its
+// rows. The answer holds, per key, that or nothing. A stop asked for is heard
+// between statements.
+std::vector<std::optional<Hallado>> buscarPorLotes(
     bd::Conexion& conexion, const PlantillaConsulta& plantilla, const std::vector<std::vector<std::string>>& claves,
     const Interrupcion* interrupcion = nullptr);
 
@@ -50,21 +57,15 @@ public:
     // Raises SinLotes, or the database's error, when the run cannot be
     // looked up in batches.
     static PlanLotes preparar(const std::vector<FilaAuditoria>& filas, bd::Conexion& origen, bd::Conexion& destino,
-                              const plataforma::Regional& regional, const Interrupcion* interrupcion = nullptr);
+                              const plataforma::Regional& regional, const Conteo& conteo,
+                              const Interrupcion* interrupcion = nullptr);
 
-    // The line of row i, as the row-by-row rule writes it.
-    void escribir(std::size_t i, Reporte& reporte, Resumen& resumen) const;
+    // The line of row i, written and counted as the row-by-row rule does.
+    void escribir(const FilaAuditoria& fila, std::size_t i, Reporte& reporte, Resumen& resumen,
+                  const Conteo& conteo) const;
 
 private:
-    // Per row: nothing when the document is gone from the origin, else the
-    // fields of its line and whether it was found and equal.
-    struct Linea {
-        bool enOrigen = false;
-        bool encontrado = false;
-        bool iguales = false;
-        std::vector<std::string> campos;
-    };
-    std::vector<Linea> lineas_;
+    std::vector<Desenlace> desenlaces_;
     bool conRegla_ = true;
 };
 

@@ -14,10 +14,10 @@ namespace {
 constexpr std::array<ReglaImporte, 10> tabla = {{
     {11, "select SUM(ENDE_TOTAL) from entradas_detalle where entr_id = ",
      "SELECT SUM(ENDE_TOTAL) FROM ENTRADAS_DETALLE ED, ENTRADAS E WHERE E.ENTR_ID = ED.ENTR_ID AND PREF_PRE = ",
-     " AND ENTR_NUMERO = ", 6},
+     " AND ENTR_NUMERO = ", 6, "SELECT COUNT(*) FROM ENTRADAS WHERE PREF_PRE = "},
     {13, "select SUM(TRAS_TOTAL) from trasferencias_detalle where tran_id = ",
      "SELECT SUM(TRAS_TOTAL) FROM TRASFERENCIAS_DETALLE TD, TRASFERENCIAS T WHERE T.TRAN_ID = TD.TRAN_ID AND PREF_PRE = ",
-     " AND TRAN_NUMERO = ", 6},
+     " AND TRAN_NUMERO = ", 6, "SELECT COUNT(*) FROM TRASFERENCIAS WHERE PREF_PRE = "},
     {21, "select FACO_TOTAL from FACTURAS_COMPRA where FACO_ID = ",
      "SELECT FACO_TOTAL FROM FACTURAS_COMPRA WHERE PREF_PRE = ", " AND FACO_NUMERO = ", 6},
     {31, "select FACT_TOTAL from FACTURAS where FACT_ID = ", "SELECT FACT_TOTAL FROM FACTURAS WHERE PREF_PRE = ",
@@ -45,6 +45,12 @@ const ReglaImporte* reglaImporte(std::int64_t tipo) {
     return nullptr;
 }
 
+std::vector<std::int64_t> tiposConRegla() {
+    std::vector<std::int64_t> r = {tipoComprobante};
+    for (const auto& regla : tabla) r.push_back(regla.tipo);
+    return r;
+}
+
 CodigoDocumento partirCodigo(std::string_view codigo, std::size_t ancho) {
     if (codigo.size() <= ancho) return {{}, std::string(codigo)};
     return {std::string(codigo.substr(0, codigo.size() - ancho)), std::string(codigo.substr(codigo.size() - ancho))};
@@ -56,72 +62,80 @@ std::string consultaDestinoImporte(const ReglaImporte& regla, std::string_view c
            citar(partes.numero);
 }
 
-FilaAuditoria filaAuditoria(const bd::Valor& fecha, const bd::Valor& tipo, const bd::Valor& oper, const bd::Valor& idDoc,
-                            const bd::Valor& codigo, const plataforma::Regional& regional) {
-    return {textoCampo(fecha, regional), textoCampo(tipo, regional), textoCampo(oper, regional),
-            textoCampo(idDoc, regional), textoCampo(codigo, regional), tipo.comoEntero()};
+std::string consultaConteoDestino(const ReglaImporte& regla, std::string_view codigo) {
+    const auto partes = partirCodigo(codigo, regla.ancho);
+    return std::string(regla.conteoDestino) + citar(partes.prefijo) + std::string(regla.condicionNumero) +
+           citar(partes.numero);
 }
 
-Reglas::Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional)
-    : QCopia(origen, "QCopia"), QCopiadet(origen, "QCopiadet"), CDestino(destino, "CDestino"), regional_(regional) {}
+FilaAuditoria filaAuditoria(const bd::Valor& fecha, const bd::Valor& hora, const bd::Valor& tipo, const bd::Valor& oper,
+                            const bd::Valor& idDoc, const bd::Valor& codigo, const plataforma::Regional& regional) {
+    return {textoCampo(fecha, regional), textoCampo(tipo, regional), textoCampo(oper, regional),
+            textoCampo(idDoc, regional), textoCampo(codigo, regional), tipo.comoEntero(),
+            {fecha.momento().fecha, hora.momento().hora}};
+}
+
+Reglas::Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional, const Conteo& conteo)
+    : QCopia(origen, "QCopia"), QCopiadet(origen, "QCopiadet"), CDestino(destino, "CDestino"), regional_(regional),
+      conteo_(conteo) {}
 
 std::string Reglas::texto(const bd::Valor& v) const { return textoCampo(v, regional_); }
 
 void Reglas::aplicar(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
     if (fila.tipoEntero == tipoComprobante) {
-        aplicarComprobante(fila, reporte, resumen);
+        anotar(fila, aplicarComprobante(fila), reporte, resumen, conteo_);
     } else if (const ReglaImporte* regla = reglaImporte(fila.tipoEntero)) {
-        aplicarImporte(*regla, fila, reporte, resumen);
+        anotar(fila, aplicarImporte(*regla, fila), reporte, resumen, conteo_);
     }
 }
 
-void Reglas::aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila, Reporte& reporte,
-                            Resumen& resumen) {
+Desenlace Reglas::aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila) {
+    Desenlace d;
     QCopia.ponerTexto(std::string(regla.consultaOrigen) + fila.idDoc);
     QCopia.abrir();
     if (QCopia.vacia()) {
         QCopia.cerrar();
-        ++resumen.sinOrigen;
-        return;
+        return d;
     }
-    const std::string& codigo = fila.codigo;
-    const std::string& fecha = fila.fecha;
-    const std::string importeOrigen = texto(QCopia.campo(0));
+    d.enOrigen = true;
+    const bd::Valor origen = QCopia.campo(0);
     CDestino.cerrar();
-    CDestino.ponerTexto(consultaDestinoImporte(regla, codigo));
+    CDestino.ponerTexto(consultaDestinoImporte(regla, fila.codigo));
     CDestino.abrir();
-    if (CDestino.vacia()) {
-        reporte.escribirLinea({codigo, fecha, importeOrigen, noEncontrado});
-        ++resumen.noEncontrados;
-    } else {
-        const std::string importeDestino = texto(CDestino.campo(0));
-        reporte.escribirLinea({codigo, fecha, importeOrigen, importeDestino});
-        ++(importeOrigen == importeDestino ? resumen.iguales : resumen.diferentes);
+    d.encontrado = !CDestino.vacia();
+    const bd::Valor destino = d.encontrado ? CDestino.campo(0) : bd::Valor::nulo();
+    d.campos = {fila.codigo, fila.fecha, texto(origen), d.encontrado ? texto(destino) : std::string(noEncontrado)};
+    d.importes = {{origen, destino}};
+    d.enDestino = static_cast<std::int64_t>(CDestino.cantidad());
+    if (conteo_.duplicados && !regla.conteoDestino.empty()) {
+        CDestino.cerrar();
+        CDestino.ponerTexto(consultaConteoDestino(regla, fila.codigo));
+        CDestino.abrir();
+        d.enDestino = CDestino.campo(0).comoEntero();
     }
-    ++resumen.lineas;
     CDestino.cerrar();
     QCopia.cerrar();
+    return d;
 }
 
-void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
+Desenlace Reglas::aplicarComprobante(const FilaAuditoria& fila) {
+    Desenlace d;
     const std::string& id = fila.idDoc;
     QCopia.ponerTexto(std::string(comprobante::cabecera) + id);
     QCopia.abrir();
-    if (QCopia.vacia()) {
-        ++resumen.sinOrigen;
-        return;
-    }
-    const std::string& codigo = fila.codigo;
-    const std::string& fecha = fila.fecha;
+    if (QCopia.vacia()) return d;
+    d.enOrigen = true;
     CDestino.cerrar();
     CDestino.ponerTexto(std::string(comprobante::destinoTipo) + citar(texto(QCopia.campo(1))) +
                         std::string(comprobante::destinoPrefijo) + citar(texto(QCopia.campo(2))) +
                         std::string(comprobante::destinoNumero) + citar(texto(QCopia.campo(3))));
     CDestino.abrir();
+    d.enDestino = static_cast<std::int64_t>(CDestino.cantidad());
     if (CDestino.vacia()) {
-        reporte.escribirLinea({codigo, fecha, texto(QCopia.campo(0)), texto(QCopia.campo(1)), noEncontrado, noEncontrado});
-        ++resumen.noEncontrados;
+        d.campos = {fila.codigo, fila.fecha, texto(QCopia.campo(0)), texto(QCopia.campo(1)), std::string(noEncontrado),
+                    std::string(noEncontrado)};
     } else {
+        d.encontrado = true;
         const std::int64_t consecDestino = CDestino.campo(0).comoEntero();
         QCopiadet.cerrar();
         QCopiadet.ponerTexto(std::string(comprobante::sumas) + id);
@@ -129,16 +143,13 @@ void Reglas::aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Res
         CDestino.cerrar();
         CDestino.ponerTexto(std::string(comprobante::sumas) + std::to_string(consecDestino));
         CDestino.abrir();
-        const std::string debitoOrigen = texto(QCopiadet.campo(0));
-        const std::string creditoOrigen = texto(QCopiadet.campo(1));
-        const std::string debitoDestino = texto(CDestino.campo(0));
-        const std::string creditoDestino = texto(CDestino.campo(1));
-        reporte.escribirLinea({codigo, fecha, debitoOrigen, creditoOrigen, debitoDestino, creditoDestino});
-        ++(debitoOrigen == debitoDestino && creditoOrigen == creditoDestino ? resumen.iguales : resumen.diferentes);
+        d.importes = {{QCopiadet.campo(0), CDestino.campo(0)}, {QCopiadet.campo(1), CDestino.campo(1)}};
+        d.campos = {fila.codigo, fila.fecha, texto(QCopiadet.campo(0)), texto(QCopiadet.campo(1)),
+                    texto(CDestino.campo(0)), texto(CDestino.campo(1))};
     }
-    ++resumen.lineas;
     CDestino.cerrar();
     QCopia.cerrar();
+    return d;
 }
 
 }  // namespace autorep::conciliacion

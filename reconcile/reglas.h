@@ -3,11 +3,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/consulta.h"
+#include "platform/fecha.h"
 #include "platform/regional.h"
-#include "reconcile/reporte.h"
-#include "reconcile/resumen.h"
+#include "reconcile/desenlace.h"
 
 namespace autorep::conciliacion {
 
@@ -21,9 +22,10 @@ struct FilaAuditoria {
     std::string idDoc;        // AUDI_IDDOC as decimal text
     std::string codigo;       // AUDI_COD
     std::int64_t tipoEntero;  // TIDO_COD as an integer, for the dispatch
+    plataforma::FechaHora momento;  // AUDI_FECHA and AUDI_HORA, to tell a pending row
 };
-FilaAuditoria filaAuditoria(const bd::Valor& fecha, const bd::Valor& tipo, const bd::Valor& oper, const bd::Valor& idDoc,
-                            const bd::Valor& codigo, const plataforma::Regional& regional);
+FilaAuditoria filaAuditoria(const bd::Valor& fecha, const bd::Valor& hora, const bd::Valor& tipo, const bd::Valor& oper,
+                            const bd::Valor& idDoc, const bd::Valor& codigo, const plataforma::Regional& regional);
 
 // The amount rules differ only in these texts and the width of the number.
 struct ReglaImporte {
@@ -32,6 +34,10 @@ struct ReglaImporte {
     std::string_view cabezaDestino;     // followed by the quoted prefix
     std::string_view condicionNumero;   // followed by the quoted number
     std::size_t ancho;
+    // Types 11 and 13 sum a detail, which yields a row whether the document
+    // is there or not: this counts the destination headers of a key instead
+    // (followed by the quoted prefix, the number condition and the number).
+    std::string_view conteoDestino = {};
 };
 
 
@@ -49,6 +55,8 @@ constexpr std::string_view sumas =
 constexpr std::string_view noEncontrado = "No encontrado";
 const ReglaImporte* reglaImporte(std::int64_t tipo);
 constexpr int tipoComprobante = 1;
+// The eleven types with a rule, in ascending order.
+std::vector<std::int64_t> tiposConRegla();
 
 // The document code split by the type's width: the number is the last
 // `ancho` characters, the prefix all before them.
@@ -59,25 +67,27 @@ struct CodigoDocumento {
 CodigoDocumento partirCodigo(std::string_view codigo, std::size_t ancho);
 
 std::string consultaDestinoImporte(const ReglaImporte& regla, std::string_view codigo);
+std::string consultaConteoDestino(const ReglaImporte& regla, std::string_view codigo);
 
 // The queries the rules use: QCopia and QCopiadet on the origin company,
 // CDestino on the destination.
 class Reglas {
 public:
-    Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional);
+    Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional, const Conteo& conteo);
 
     // Applies the rule of the row's type; writes at most one report line.
     void aplicar(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
 
 private:
-    void aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
-    void aplicarComprobante(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
+    Desenlace aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila);
+    Desenlace aplicarComprobante(const FilaAuditoria& fila);
     std::string texto(const bd::Valor& v) const;
 
     bd::Consulta QCopia;
     bd::Consulta QCopiadet;
     bd::Consulta CDestino;
     const plataforma::Regional& regional_;
+    const Conteo& conteo_;
 };
 
 }  // namespace autorep::conciliacion

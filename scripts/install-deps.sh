@@ -7,7 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   firebird-dev libfbclient2 firebird3.0-server-core firebird3.0-server firebird3.0-utils
-  libgtest-dev
+  libgtest-dev nlohmann-json3-dev libkainjow-mustache-dev
+  chromium
   xvfb x11-utils xauth imagemagick
   netcat-openbsd procps
   clang libclang-rt-14-dev

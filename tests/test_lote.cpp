@@ -216,7 +216,9 @@ TEST(LoteInterrumpido, CadaSenalDeTerminacionCortaLosLotesConLineasEnteras) {
         ASSERT_TRUE(lote.esperar(60)) << "signal " << senal;
         EXPECT_EQ(lote.estado(), 130) << "signal " << senal << ": " << lote.error();
         const std::string lineas = prueba::contenido(reporte);
-        if (!lineas.empty()) EXPECT_EQ(lineas.substr(lineas.size() - 2), "\r\n") << "no half line";
+        if (!lineas.empty()) {
+            EXPECT_EQ(lineas.substr(lineas.size() - 2), "\r\n") << "no half line";
+        }
         EXPECT_TRUE(lote.salida().empty()) << "no summary of a run cut short";
     }
 }

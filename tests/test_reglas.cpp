@@ -85,9 +85,11 @@ protected:
         std::remove(ruta.c_str());
         {
             conciliacion::Reporte reporte(ruta);
-            conciliacion::Reglas reglas(origen, destino, regional);
+            const conciliacion::Conteo conteo;
+            conciliacion::Reglas reglas(origen, destino, regional, conteo);
             conciliacion::Resumen resumen;
-            const auto fila = conciliacion::filaAuditoria(bd::Valor::fecha({2016, 10, 7}), bd::Valor::entero(tipo),
+            const auto fila = conciliacion::filaAuditoria(bd::Valor::fecha({2016, 10, 7}), bd::Valor::hora({10, 0, 0, 0}),
+                                                          bd::Valor::entero(tipo),
                                                           bd::Valor::texto("I"), bd::Valor::entero(id),
                                                           bd::Valor::texto(codigo), regional);
             reglas.aplicar(fila, reporte, resumen);

@@ -1,0 +1,394 @@
+#include "reconcile/resumen_html.h"
+
+#include <kainjow/mustache.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+
+#include "platform/cp1252.h"
+#include "plantilla_resumen.h"
+
+namespace autorep::conciliacion {
+namespace {
+
+using Datos = kainjow::mustache::data;
+using plataforma::cp1252AUtf8;
+
+Datos lista() { return Datos(Datos::type::list); }
+
+std::string fechaTexto(const plataforma::Fecha& f) {
+    char texto[16];
+    std::snprintf(texto, sizeof texto, "%02u/%02u/%04d", f.dia, f.mes, f.anio);
+    return texto;
+}
+
+// Counts of five digits or more grouped by thousands with a narrow no-break
+// space, the Spanish way that cannot be mistaken for a decimal separator.
+std::string miles(std::size_t n) {
+    std::string digitos = std::to_string(n);
+    if (digitos.size() < 5) return digitos;
+    std::string texto;
+    for (std::size_t i = 0; i < digitos.size(); ++i) {
+        if (i > 0 && (digitos.size() - i) % 3 == 0) texto += "\u202f";
+        texto += digitos[i];
+    }
+    return texto;
+}
+
+std::string plural(std::size_t n, std::string_view singular, std::string_view varios) {
+    return miles(n) + " " + std::string(n == 1 ? singular : varios);
+}
+
+std::string duracion(double segundos) {
+    char texto[32];
+    const double decimas = std::round(std::max(segundos, 0.0) * 10) / 10;
+    if (decimas < 10 && decimas != std::floor(decimas)) {
+        std::snprintf(texto, sizeof texto, "%.1f s", decimas);
+        return texto;
+    }
+    const auto total = std::llround(std::max(segundos, 0.0));
+    if (total < 60)
+        std::snprintf(texto, sizeof texto, "%lld s", total);
+    else if (total < 3600)
+        std::snprintf(texto, sizeof texto, "%lld min %02lld s", total / 60, total % 60);
+    else
+        std::snprintf(texto, sizeof texto, "%lld h %02lld min", total / 3600, total % 3600 / 60);
+    return texto;
+}
+
+// An ISO 8601 moment as the program writes them: 2026-12-10T02:00:00-03:00,
+// possibly with fractions of a second or Z.
+struct Momento {
+    std::string texto;  // 10/12/2026 02:00:00
+    std::string zona;   // UTC−03:00; empty when the text has no offset
+    std::optional<long long> segundosUtc;
+};
+
+long long diasDesde1970(int anio, unsigned mes, unsigned dia) {
+    const int a = anio - (mes <= 2 ? 1 : 0);
+    const int era = (a >= 0 ? a : a - 399) / 400;
+    const unsigned anioEra = static_cast<unsigned>(a - era * 400);
+    const unsigned diaAnio = (153 * (mes + (mes > 2 ? -3 : 9)) + 2) / 5 + dia - 1;
+    const unsigned diaEra = anioEra * 365 + anioEra / 4 - anioEra / 100 + diaAnio;
+    return static_cast<long long>(era) * 146097 + diaEra - 719468;
+}
+
+std::optional<Momento> leerMomento(std::string_view iso) {
+    auto numero = [&](std::size_t desde, std::size_t largo) -> std::optional<int> {
+        if (desde + largo > iso.size()) return std::nullopt;
+        int valor = 0;
+        for (char c : iso.substr(desde, largo)) {
+            if (c < '0' || c > '9') return std::nullopt;
+            valor = valor * 10 + (c - '0');
+        }
+        return valor;
+    };
+    const auto anio = numero(0, 4), mes = numero(5, 2), dia = numero(8, 2);
+    const auto hora = numero(11, 2), minuto = numero(14, 2), segundo = numero(17, 2);
+    if (!anio || !mes || !dia || !hora || !minuto || !segundo || iso[4] != '-' || iso[7] != '-' ||
+        (iso[10] != 'T' && iso[10] != ' ') || iso[13] != ':' || iso[16] != ':' || *mes < 1 || *mes > 12 ||
+        *dia < 1 || *dia > 31 || *hora > 23 || *minuto > 59 || *segundo > 60)
+        return std::nullopt;
+    std::size_t resto = 19;
+    if (resto < iso.size() && (iso[resto] == '.' || iso[resto] == ','))
+        for (++resto; resto < iso.size() && iso[resto] >= '0' && iso[resto] <= '9';) ++resto;
+
+    char texto[64];
+    std::snprintf(texto, sizeof texto, "%02d/%02d/%04d %02d:%02d:%02d", *dia, *mes, *anio, *hora, *minuto, *segundo);
+    Momento m{texto, {}, {}};
+    const long long local = diasDesde1970(*anio, static_cast<unsigned>(*mes), static_cast<unsigned>(*dia)) * 86400 +
+                            *hora * 3600 + *minuto * 60 + *segundo;
+    const std::string_view zona = iso.substr(resto);
+    if (zona == "Z") {
+        m.zona = "UTC";
+        m.segundosUtc = local;
+    } else if (zona.size() == 6 && (zona[0] == '+' || zona[0] == '-') && zona[3] == ':') {
+        const auto horas = numero(resto + 1, 2), minutos = numero(resto + 4, 2);
+        if (!horas || !minutos) return std::nullopt;
+        // U+2212, the minus sign, reads better than a hyphen beside digits.
+        m.zona = std::string("UTC") + (zona[0] == '-' ? "\u2212" : "+") + std::string(zona.substr(1));
+        const long long desfase = (*horas * 3600 + *minutos * 60) * (zona[0] == '-' ? -1 : 1);
+        m.segundosUtc = local - desfase;
+    } else if (!zona.empty()) {
+        return std::nullopt;
+    }
+    return m;
+}
+
+Datos datosMomento(const std::string& iso) {
+    const std::string utf8 = cp1252AUtf8(iso);
+    Datos d;
+    d.set("iso", utf8);
+    const auto m = leerMomento(utf8);
+    d.set("texto", m ? m->texto : utf8);
+    d.set("hayZona", m && !m->zona.empty());
+    d.set("zona", m ? m->zona : std::string());
+    return d;
+}
+
+std::string_view claseDe(const ParRevision& par) {
+    switch (par.estado) {
+        case ParRevision::Estado::Igual: return par.resumen.pendientes > 0 ? "pendiente" : "igual";
+        case ParRevision::Estado::Diferencias: return "diferencias";
+        case ParRevision::Estado::Error: break;
+    }
+    return "error";
+}
+
+std::string_view nombreEstado(std::string_view clase) {
+    if (clase == "igual") return "Igual";
+    if (clase == "pendiente") return "Pendiente";
+    if (clase == "diferencias") return "Diferencias";
+    return "Error";
+}
+
+std::string mensajeError(const ParRevision& par) {
+    return par.error.empty() ? std::string("No se pudo revisar.") : cp1252AUtf8(par.error);
+}
+
+// The cell's compact counts: its lines, then only what went wrong.
+Datos cuentas(const Resumen& r) {
+    Datos d = lista();
+    auto agregar = [&](std::string texto, std::string titulo) {
+        Datos c;
+        c.set("texto", std::move(texto));
+        c.set("titulo", std::move(titulo));
+        d.push_back(c);
+    };
+    agregar(plural(r.lineas, "línea", "líneas"), plural(r.lineas, "línea del reporte", "líneas del reporte"));
+    if (r.diferentes) agregar("≠ " + miles(r.diferentes), plural(r.diferentes, "diferente", "diferentes"));
+    if (r.noEncontrados)
+        agregar("✗ " + miles(r.noEncontrados), plural(r.noEncontrados, "no encontrado", "no encontrados"));
+    if (r.pendientes) agregar("◷ " + miles(r.pendientes), plural(r.pendientes, "pendiente", "pendientes"));
+    if (r.duplicados) agregar("❐ " + miles(r.duplicados), plural(r.duplicados, "duplicado", "duplicados"));
+    return d;
+}
+
+Datos hallazgo(const Hallazgo& h) {
+    Datos d;
+    d.set("codigo", cp1252AUtf8(h.codigo));
+    d.set("fecha", cp1252AUtf8(h.fecha));
+    d.set("origen", cp1252AUtf8(h.importeOrigen));
+    d.set("destino", cp1252AUtf8(h.importeDestino));
+    d.set("ausente", h.noEncontrado);
+    Datos etiquetas = lista();
+    auto etiqueta = [&](bool marcado, const char* clase, const char* texto) {
+        if (!marcado) return;
+        Datos e;
+        e.set("clase", clase);
+        e.set("texto", texto);
+        etiquetas.push_back(e);
+    };
+    etiqueta(h.noEncontrado, "noencontrado", "no encontrado");
+    etiqueta(h.diferente, "diferente", "diferente");
+    etiqueta(h.duplicado, "duplicado", "duplicado");
+    d.set("etiquetas", etiquetas);
+    return d;
+}
+
+Datos total(const Total& t) {
+    Datos d;
+    d.set("suma", t.suma.texto());
+    d.set("exacto", t.exacto);
+    return d;
+}
+
+Datos veredicto(const Revision& revision) {
+    std::size_t iguales = 0, diferencias = 0, pendientes = 0, errores = 0;
+    for (const auto& par : revision.pares) {
+        const auto clase = claseDe(par);
+        if (clase == "igual") ++iguales;
+        else if (clase == "pendiente") ++pendientes;
+        else if (clase == "diferencias") ++diferencias;
+        else ++errores;
+    }
+    std::string cuenta = plural(revision.pares.size(), "par revisado", "pares revisados");
+    std::string detalle;
+    auto parte = [&](std::size_t n, std::string_view singular, std::string_view varios) {
+        if (n == 0) return;
+        detalle += detalle.empty() ? ": " : ", ";
+        detalle += plural(n, singular, varios);
+    };
+    parte(iguales, "igual", "iguales");
+    parte(diferencias, "con diferencias", "con diferencias");
+    parte(pendientes, "con pendientes", "con pendientes");
+    parte(errores, "con error", "con error");
+    cuenta += detalle + ".";
+
+    std::string clase, texto;
+    switch (revision.estadoSalida) {
+        case 0: clase = "igual", texto = "La réplica está completa"; break;
+        case 1: clase = "diferencias", texto = "Hay diferencias"; break;
+        case 2: clase = "error", texto = "Hay pares que no se pudieron revisar"; break;
+        case 130: clase = "interrumpida", texto = "Revisión interrumpida"; break;
+        default:
+            clase = "error", texto = "Estado de salida " + std::to_string(revision.estadoSalida);
+    }
+    Datos d;
+    d.set("clase", clase);
+    d.set("texto", texto);
+    d.set("cuenta", cuenta);
+    return d;
+}
+
+// A cell of the matrix: its outcome, counts, and a link to what explains it.
+Datos celda(const ParRevision& par) {
+    const std::string clase(claseDe(par)), compania = cp1252AUtf8(par.compania), tipo = std::to_string(par.tipo);
+    const bool conError = clase == "error", conDetalle = clase == "diferencias";
+    Datos c;
+    c.set("vacia", false);
+    c.set("compania", compania);
+    c.set("tipo", tipo);
+    c.set("clase", clase);
+    c.set("estado", std::string(nombreEstado(clase)));
+    c.set("conError", conError);
+    c.set("mensaje", conError ? mensajeError(par) : std::string());
+    c.set("hayEnlace", conError || conDetalle);
+    c.set("enlace", (conError ? "error-" : "detalle-") + compania + "-" + tipo);
+    c.set("cuentas", conError ? lista() : cuentas(par.resumen));
+    return c;
+}
+
+struct Fila {
+    std::string compania;
+    std::vector<const ParRevision*> pares;
+};
+
+Datos datosPagina(const Revision& revision) {
+    Datos d;
+    d.set("origen", cp1252AUtf8(revision.origen));
+    d.set("destino", cp1252AUtf8(revision.destino));
+    d.set("desde", fechaTexto(revision.desde));
+    d.set("hasta", fechaTexto(revision.hasta));
+    if (!revision.inicio.empty()) d.set("inicio", datosMomento(revision.inicio));
+    if (!revision.fin.empty()) d.set("fin", datosMomento(revision.fin));
+    const auto inicio = leerMomento(cp1252AUtf8(revision.inicio)), fin = leerMomento(cp1252AUtf8(revision.fin));
+    if (inicio && fin && inicio->segundosUtc && fin->segundosUtc && *fin->segundosUtc >= *inicio->segundosUtc) {
+        d.set("hayDuracion", true);
+        d.set("duracion", duracion(static_cast<double>(*fin->segundosUtc - *inicio->segundosUtc)));
+    }
+    if (revision.margenMinutos != 0) {
+        d.set("hayMargen", true);
+        d.set("margen", std::to_string(revision.margenMinutos));
+    }
+    if (!revision.tolerancia.esCero()) {
+        d.set("hayTolerancia", true);
+        d.set("tolerancia", revision.tolerancia.texto());
+    }
+    d.set("veredicto", veredicto(revision));
+    d.set("interrumpida", revision.interrumpida);
+    d.set("hayPares", !revision.pares.empty());
+
+    std::vector<std::int64_t> tipos;
+    std::vector<Fila> filas;
+    for (const auto& par : revision.pares) {
+        if (std::find(tipos.begin(), tipos.end(), par.tipo) == tipos.end()) tipos.push_back(par.tipo);
+        auto fila = std::find_if(filas.begin(), filas.end(), [&](const Fila& f) { return f.compania == par.compania; });
+        if (fila == filas.end()) fila = filas.insert(filas.end(), Fila{par.compania, {}});
+        fila->pares.push_back(&par);
+    }
+    std::sort(tipos.begin(), tipos.end());
+
+    Datos datosTipos = lista();
+    for (auto tipo : tipos) datosTipos.push_back(Datos("tipo", std::to_string(tipo)));
+    d.set("tipos", datosTipos);
+    d.set("numeroTipos", std::to_string(tipos.size()));
+
+    Datos datosFilas = lista();
+    for (const auto& fila : filas) {
+        Datos f;
+        const std::string compania = cp1252AUtf8(fila.compania);
+        f.set("compania", compania);
+        std::string nombre;
+        std::vector<std::string> destinos;
+        for (const auto* par : fila.pares) {
+            if (nombre.empty()) nombre = par->nombreCompania;
+            if (par->companiaDestino != par->compania &&
+                std::find(destinos.begin(), destinos.end(), par->companiaDestino) == destinos.end())
+                destinos.push_back(par->companiaDestino);
+        }
+        f.set("nombre", cp1252AUtf8(nombre));
+        Datos datosDestinos = lista();
+        for (const auto& destino : destinos) datosDestinos.push_back(Datos("destino", cp1252AUtf8(destino)));
+        f.set("destinos", datosDestinos);
+
+        Datos celdas = lista();
+        for (auto tipo : tipos) {
+            const auto par = std::find_if(fila.pares.begin(), fila.pares.end(),
+                                          [&](const ParRevision* p) { return p->tipo == tipo; });
+            celdas.push_back(par == fila.pares.end() ? Datos("vacia", true) : celda(**par));
+        }
+        f.set("celdas", celdas);
+        datosFilas.push_back(f);
+    }
+    d.set("filas", datosFilas);
+
+    Datos errores = lista(), detalles = lista(), totales = lista();
+    for (const auto& par : revision.pares) {
+        const std::string clase(claseDe(par));
+        const auto& r = par.resumen;
+        Datos base;
+        base.set("compania", cp1252AUtf8(par.compania));
+        base.set("nombre", cp1252AUtf8(par.nombreCompania));
+        base.set("tipo", std::to_string(par.tipo));
+
+        if (clase == "error") {
+            Datos e = base;
+            e.set("mensaje", mensajeError(par));
+            errores.push_back(e);
+        } else if (clase == "diferencias") {
+            Datos det = base;
+            det.set("destinoDistinto", par.companiaDestino != par.compania);
+            det.set("destino", cp1252AUtf8(par.companiaDestino));
+            Datos hallazgos = lista();
+            for (const auto& h : r.hallazgos) hallazgos.push_back(hallazgo(h));
+            det.set("hayHallazgos", !r.hallazgos.empty());
+            det.set("hallazgos", hallazgos);
+            det.set("hayOmitidos", r.hallazgosOmitidos > 0);
+            det.set("omitidos", r.hallazgos.empty()
+                                    ? plural(r.hallazgosOmitidos, "documento", "documentos")
+                                    : "Y " + plural(r.hallazgosOmitidos, "documento más", "documentos más"));
+            det.set("reporte", cp1252AUtf8(r.reporte));
+            detalles.push_back(det);
+        }
+
+        Datos t = base;
+        t.set("clase", clase);
+        t.set("estado", std::string(nombreEstado(clase)));
+        t.set("registros", miles(r.registros));
+        t.set("lineas", miles(r.lineas));
+        t.set("iguales", miles(r.iguales));
+        t.set("diferentes", miles(r.diferentes));
+        t.set("noEncontrados", miles(r.noEncontrados));
+        t.set("pendientes", miles(r.pendientes));
+        t.set("duplicados", miles(r.duplicados));
+        t.set("alertaDiferentes", r.diferentes > 0);
+        t.set("alertaNoEncontrados", r.noEncontrados > 0);
+        t.set("alertaPendientes", r.pendientes > 0);
+        t.set("alertaDuplicados", r.duplicados > 0);
+        t.set("sinOrigen", miles(r.sinOrigen));
+        t.set("totalOrigen", total(r.totalOrigen));
+        t.set("totalDestino", total(r.totalDestino));
+        t.set("tiempo", duracion(par.segundos));
+        totales.push_back(t);
+    }
+    d.set("hayErrores", !errores.is_empty_list());
+    d.set("errores", errores);
+    d.set("hayDetalles", !detalles.is_empty_list());
+    d.set("detalles", detalles);
+    d.set("totales", totales);
+    return d;
+}
+
+}  // namespace
+
+std::string paginaRevision(const Revision& revision) {
+    kainjow::mustache::mustache plantilla{std::string(plantillaResumen)};
+    if (!plantilla.is_valid()) throw std::logic_error("plantilla de resumen.html: " + plantilla.error_message());
+    return plantilla.render(datosPagina(revision));
+}
+
+}  // namespace autorep::conciliacion

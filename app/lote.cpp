@@ -13,6 +13,8 @@
 #include "app/diraplicacion.h"
 #include "app/inicio.h"
 #include "app/opciones_lote.h"
+#include "app/revision.h"
+#include "app/tablero_terminal.h"
 #include "ctrlaccesoautorep/enomanejada.h"
 #include "platform/cp1252.h"
 #include "platform/regional.h"
@@ -84,6 +86,38 @@ private:
     std::chrono::steady_clock::time_point inicio_, ultimo_;
 };
 
+// Many (company, type) pairs: a revision folder, a table, and the status of
+// the worst pair.
+int revisar(const app::OpcionesLote& o, const std::string& directorio, const plataforma::Regional& regional,
+            const plataforma::Reloj& reloj) {
+    app::TableroTerminal tablero(stderr);
+    app::EntornoRevision entorno{regional, reloj, directorio, &interrupcion(), tablero,
+                                 std::chrono::seconds(o.esperaReporte)};
+    try {
+        const auto r = app::ejecutarRevision(o, entorno);
+        std::fputs(app::tablaRevision(r.revision).c_str(), stdout);
+        // One line per company and message: a company that cannot be opened fails every type alike.
+        const auto& pares = r.revision.pares;
+        for (std::size_t i = 0; i < pares.size();) {
+            std::size_t j = i + 1;
+            while (j < pares.size() && pares[j].compania == pares[i].compania && pares[j].error == pares[i].error) ++j;
+            if (!pares[i].error.empty()) {
+                std::string tipos;
+                for (std::size_t k = i; k < j; ++k) tipos += (k > i ? "," : "") + std::to_string(pares[k].tipo);
+                escribirError(pares[i].compania + (j - i > 1 ? " tipos " : " tipo ") + tipos + ": " + pares[i].error);
+            }
+            i = j;
+        }
+        if (r.revision.interrumpida)
+            escribirError(plataforma::ansi("Interrumpido: el resumen lista los pares que alcanzaron a correr."));
+        std::printf("resumen: %s\n", plataforma::aSistema(r.resumen).c_str());
+        return r.revision.estadoSalida;
+    } catch (const std::exception& e) {
+        escribirError(e.what());
+        return 2;
+    }
+}
+
 int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const plataforma::Regional& regional,
            const plataforma::Reloj& reloj) {
     std::string directorio;
@@ -102,6 +136,7 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
             return 2;
         }
     }
+    if (o.esRevision()) return revisar(o, directorio, regional, reloj);
     app::ValoresIngreso valores;
     const acceso::ENoManejada ENoManejada(avisador, regional, reloj, [&] { return directorio; },
                                           [&] { return valores.UsuarioOrigen; });

@@ -1,5 +1,6 @@
 #include "app/opciones_lote.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -26,6 +27,23 @@ plataforma::Fecha leerFecha(const std::string& opcion, const std::string& texto)
     return f;
 }
 
+std::vector<std::string> partirComas(const std::string& s) {
+    std::vector<std::string> r;
+    std::size_t inicio = 0;
+    for (std::size_t coma; (coma = s.find(',', inicio)) != std::string::npos; inicio = coma + 1)
+        r.push_back(s.substr(inicio, coma - inicio));
+    r.push_back(s.substr(inicio));
+    return r;
+}
+
+unsigned leerNatural(const std::string& opcion, const std::string& s, unsigned minimo, unsigned maximo) {
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(s) < minimo || std::stoul(s) > maximo)
+        fallar("La opción " + opcion + " espera un número entero de " + std::to_string(minimo) + " a " +
+               std::to_string(maximo) + ": \"" + s + "\".");
+    return static_cast<unsigned>(std::stoul(s));
+}
+
 bool esEntero(const std::string& s) {
     std::size_t i = 0;
     while (i < s.size() && s[i] == ' ') ++i;
@@ -43,7 +61,8 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     static const std::vector<std::string> conValor = {"origen",  "usuario",   "clave",           "compania",
                                                       "destino", "usuario-destino", "clave-destino", "compania-destino",
                                                       "tipo",    "desde",     "hasta",           "directorio",
-                                                      "espera-reporte"};
+                                                      "espera-reporte", "revision", "paralelo", "margen-minutos",
+                                                      "tolerancia"};
     std::map<std::string, std::string> valores;
     OpcionesLote o;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -92,18 +111,78 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     auto entorno = [](const char* variable) { return plataforma::variableEntorno(variable); };
     o.origen = tomar("origen", true);
     o.usuario = tomar("usuario", true);
-    o.compania = tomar("compania", true);
+    const std::string compania = tomar("compania", true);
+    if (compania == "todas") {
+        o.todasLasCompanias = true;
+    } else {
+        for (const auto& c : partirComas(compania)) {
+            if (c.empty()) fallar("La opción --compania tiene un código vacío: \"" + compania + "\".");
+            if (std::find(o.companias.begin(), o.companias.end(), c) == o.companias.end()) o.companias.push_back(c);
+        }
+        o.compania = o.companias.front();
+    }
     o.destino = tomar("destino", true);
     o.clave = valores.contains("clave") ? valores["clave"] : entorno("AUTOREP_CLAVE");
     o.usuarioDestino = valores.contains("usuario-destino") ? valores["usuario-destino"] : o.usuario;
     o.claveDestino = valores.contains("clave-destino")              ? valores["clave-destino"]
                      : plataforma::hayVariableEntorno("AUTOREP_CLAVE_DESTINO") ? entorno("AUTOREP_CLAVE_DESTINO")
                                                                        : o.clave;
-    o.companiaDestino = valores.contains("compania-destino") ? valores["compania-destino"] : o.compania;
-    if (valores.contains("tipo")) {
-        o.tipo = valores["tipo"];
-        if (!esEntero(o.tipo)) fallar("La opción --tipo espera un número entero: \"" + o.tipo + "\".");
+    o.companiaDestino = o.compania;
+    if (valores.contains("compania-destino")) {
+        const std::string& d = valores["compania-destino"];
+        if (d.find('=') == std::string::npos) {
+            if (o.todasLasCompanias || o.companias.size() > 1)
+                fallar("Con varias compañías, --compania-destino espera pares ORIGEN=DESTINO: \"" + d + "\".");
+            o.companiaDestino = d;
+            o.destinos[o.compania] = d;
+        } else {
+            for (const auto& par : partirComas(d)) {
+                const auto igual = par.find('=');
+                const std::string origen = par.substr(0, igual), destino = igual == std::string::npos ? "" : par.substr(igual + 1);
+                if (origen.empty() || destino.empty() || destino.find('=') != std::string::npos)
+                    fallar("La opción --compania-destino espera pares ORIGEN=DESTINO: \"" + par + "\".");
+                if (!o.todasLasCompanias && std::find(o.companias.begin(), o.companias.end(), origen) == o.companias.end())
+                    fallar("La compañía \"" + origen + "\" de --compania-destino no está en --compania.");
+                if (o.destinos.contains(origen)) fallar("La compañía \"" + origen + "\" aparece dos veces en --compania-destino.");
+                o.destinos[origen] = destino;
+            }
+            if (o.destinos.contains(o.compania)) o.companiaDestino = o.destinos[o.compania];
+        }
     }
+    if (valores.contains("tipo")) {
+        const std::string& tipo = valores["tipo"];
+        if (tipo == "todos") {
+            o.todosLosTipos = true;
+        } else {
+            for (const auto& t : partirComas(tipo)) {
+                if (!esEntero(t)) fallar("La opción --tipo espera números enteros separados por comas, o todos: \"" + tipo + "\".");
+                if (std::find(o.tipos.begin(), o.tipos.end(), t) == o.tipos.end()) o.tipos.push_back(t);
+            }
+            o.tipo = o.tipos.front();
+        }
+    } else {
+        o.tipos = {o.tipo};
+    }
+    if (valores.contains("revision")) {
+        o.revision = valores["revision"];
+        if (o.revision->empty()) fallar("La opción --revision no puede estar vacía.");
+    }
+    if (valores.contains("paralelo")) o.paralelo = leerNatural("--paralelo", valores["paralelo"], 1, 64);
+    if (valores.contains("margen-minutos"))
+        o.margenMinutos = static_cast<int>(leerNatural("--margen-minutos", valores["margen-minutos"], 0, 5256000));
+    if (valores.contains("tolerancia")) {
+        const std::string& t = valores["tolerancia"];
+        const auto punto = t.find('.');
+        const std::string entera = t.substr(0, punto), fraccion = punto == std::string::npos ? "" : t.substr(punto + 1);
+        if (entera.empty() || entera.size() > 18 || fraccion.size() > 18 ||
+            (entera + fraccion).find_first_not_of("0123456789") != std::string::npos ||
+            (punto != std::string::npos && fraccion.empty()))
+            fallar("La opción --tolerancia espera un número decimal no negativo con punto: \"" + t + "\".");
+        o.tolerancia = t;
+    }
+    if (!o.esRevision() && (o.margenMinutos != 0 || valores.contains("tolerancia") || o.paralelo != 0))
+        fallar("Las opciones --margen-minutos, --tolerancia y --paralelo son de una revisión (varias compañías o "
+               "tipos, o --revision).");
     o.desde = valores.contains("desde") ? leerFecha("--desde", valores["desde"]) : plataforma::Fecha{hoy.anio, hoy.mes, 1};
     o.hasta = valores.contains("hasta") ? leerFecha("--hasta", valores["hasta"])
                                         : plataforma::Fecha{hoy.anio, hoy.mes, plataforma::diasDelMes(hoy.anio, hoy.mes)};
@@ -120,6 +199,10 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     return o;
 }
 
+bool OpcionesLote::esRevision() const {
+    return revision || todasLasCompanias || todosLosTipos || companias.size() > 1 || tipos.size() > 1;
+}
+
 std::string ayudaLote() {
     return plataforma::ansi(R"(Uso: autorep-lote --origen SERVIDOR --usuario USUARIO --compania CODIGO --destino SERVIDOR [opciones]
 
@@ -127,30 +210,46 @@ Compara los documentos auditados de un tipo en la base de origen con la réplica
 de destino y agrega una línea por documento al reporte comparacion<tipo>.txt
 del directorio de la aplicación.
 
+Con varias compañías o tipos (listas separadas por comas, todas, todos) o con
+--revision, revisa cada par (compañía, tipo) y escribe una carpeta de revisión
+con un reporte por par, resumen.json y resumen.html.
+
   --origen SERVIDOR          servidor de origen (prefijo de las rutas, tal cual)
   --usuario USUARIO          usuario de origen
   --clave CLAVE              clave de origen (si falta: variable AUTOREP_CLAVE)
-  --compania CODIGO          compañía de origen, tal como está en COMPANIA
+  --compania CODIGO          compañía de origen, tal como está en COMPANIA; o una
+                             lista (001,002), o todas
   --destino SERVIDOR         servidor de destino
   --usuario-destino USUARIO  usuario de destino (por omisión, el de origen)
   --clave-destino CLAVE      clave de destino (si falta: AUTOREP_CLAVE_DESTINO,
                              si no, la de origen)
-  --compania-destino CODIGO  compañía de destino (por omisión, la de origen)
-  --tipo N                   tipo de documento (por omisión 21)
+  --compania-destino CODIGO  compañía de destino (por omisión, la de origen); con
+                             varias compañías, pares ORIGEN=DESTINO,...
+  --tipo N                   tipo de documento (por omisión 21); o una lista
+                             (21,31,1), o todos (los once con regla)
   --desde AAAA-MM-DD         fecha inicial, incluida (por omisión, el 1 del mes)
   --hasta AAAA-MM-DD         fecha final, incluida (por omisión, el fin del mes)
   --directorio DIR           directorio de la aplicación (por omisión, el del
                              registro)
   --espera-reporte SEGUNDOS  cuánto esperar el reporte si otra corrida lo está
                              escribiendo (por omisión 300)
+  --revision DIR             carpeta de la revisión (por omisión
+                             <directorio>/revisiones/AAAAMMDD-HHMMSS); debe
+                             estar vacía o no existir
+  --paralelo N               compañías revisadas a la vez (por omisión, una por
+                             núcleo)
+  --margen-minutos N         lo no encontrado auditado en los N minutos antes
+                             del inicio cuenta como pendiente (por omisión 0)
+  --tolerancia X             importes que difieren a lo sumo X cuentan como
+                             iguales en el resumen (por omisión 0)
   --fila-a-fila              busca cada fila por separado, como la referencia
                              (más lento sobre una red)
   --estadisticas             al final, las sentencias ejecutadas (en stderr)
   -h, --ayuda                muestra esta ayuda
   --version                  muestra la versión
 
-Estado de salida: 0 todo igual; 1 hay diferencias o documentos no encontrados;
-2 no se pudo completar; 130 interrumpido.
+Estado de salida: 0 todo igual; 1 hay diferencias o documentos no encontrados
+(o duplicados); 2 no se pudo completar (un par de la revisión); 130 interrumpido.
 )");
 }
 

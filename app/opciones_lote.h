@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -8,11 +9,24 @@
 
 namespace autorep::app {
 
-// The options of the batch command.
+// The options of the batch command. A single run takes `compania`,
+// `companiaDestino` and `tipo`; a revision the lists beside them.
 struct OpcionesLote {
     std::string origen, usuario, clave, compania;
     std::string destino, usuarioDestino, claveDestino, companiaDestino;
     std::string tipo = "21";
+    std::vector<std::string> companias;            // --compania as listed (empty for "todas")
+    bool todasLasCompanias = false;                // --compania todas
+    std::map<std::string, std::string> destinos;   // --compania-destino ORIGEN=DESTINO pairs
+    std::vector<std::string> tipos;                // --tipo as listed (empty for "todos")
+    bool todosLosTipos = false;                    // --tipo todos
+    std::optional<std::string> revision;           // --revision DIR
+    unsigned paralelo = 0;                         // companies at once; 0: one per core
+    int margenMinutos = 0;
+    std::string tolerancia = "0";                  // decimal text with '.'
+    // Whether the invocation writes a revision folder: --revision, or a list,
+    // "todas" or "todos", which may name more than one pair.
+    bool esRevision() const;
     plataforma::Fecha desde, hasta;
     std::optional<std::string> directorio;
     int esperaReporte = 300;    // seconds a run waits for a report another run writes

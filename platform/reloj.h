@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "platform/fecha.h"
 
 namespace autorep::plataforma {
@@ -15,6 +17,10 @@ class RelojSistema final : public Reloj {
 public:
     FechaHora ahora() const override;
 };
+
+// A local moment as ISO 8601 with this machine's UTC offset at that moment:
+// 2026-12-10T13:02:00+01:00.
+std::string textoIso8601(const FechaHora& local);
 
 class RelojFijo final : public Reloj {
 public:

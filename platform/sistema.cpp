@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #ifndef _WIN32
 #include <langinfo.h>
@@ -41,6 +42,34 @@ std::string deSistema(std::string_view texto) {
 
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
     return std::fopen(aSistema(nombre).c_str(), modo);
+}
+
+bool crearCarpeta(std::string_view nombre) {
+    std::error_code ec;
+    return std::filesystem::create_directory(aSistema(nombre), ec);
+}
+
+bool crearCarpetas(std::string_view nombre) {
+    std::error_code ec;
+    std::filesystem::create_directories(aSistema(nombre), ec);
+    return std::filesystem::is_directory(aSistema(nombre), ec);
+}
+
+bool existe(std::string_view nombre) {
+    std::error_code ec;
+    return std::filesystem::exists(aSistema(nombre), ec);
+}
+
+bool carpetaVacia(std::string_view nombre) {
+    std::error_code ec;
+    return std::filesystem::is_empty(aSistema(nombre), ec) && !ec;
+}
+
+bool escribirArchivo(std::string_view nombre, std::string_view contenido) {
+    std::FILE* f = abrirArchivo(nombre, "wb");
+    if (!f) return false;
+    const bool escrito = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size();
+    return std::fclose(f) == 0 && escrito;
 }
 
 bool leerArchivo(std::string_view nombre, std::string& contenido) {

@@ -21,6 +21,16 @@ std::string deSistema(std::string_view texto);
 // fopen of a file named in program text.
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo);
 
+// Folders named in program text. crearCarpeta makes one folder and says
+// whether it was new; crearCarpetas makes every missing folder of the path.
+bool crearCarpeta(std::string_view nombre);
+bool crearCarpetas(std::string_view nombre);
+bool existe(std::string_view nombre);
+bool carpetaVacia(std::string_view nombre);
+
+// Writes a whole file anew; false when it cannot be written whole.
+bool escribirArchivo(std::string_view nombre, std::string_view contenido);
+
 // A whole file's bytes; false when it cannot be opened or read.
 bool leerArchivo(std::string_view nombre, std::string& contenido);
 

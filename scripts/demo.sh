@@ -15,7 +15,7 @@ compilado=${AUTOREP_BUILD:-build}
 
 demo=${AUTOREP_DEMO:-$raiz/demo}
 rm -rf "$demo"
-mkdir -p "$demo/origen/datos/001" "$demo/destino/datos/001" "$demo/app"
+mkdir -p "$demo/origen/datos/001" "$demo/destino/datos/001" "$demo/origen/datos/002" "$demo/destino/datos/002" "$demo/app"
 sql="$raiz/scripts/sql"
 mes=$(date +%Y-%m)
 
@@ -101,6 +101,23 @@ INSERT INTO USUARIO VALUES ('OPERADOR', 'Operador de turno');
 DATOS
 crear_base "$demo/origen/datos/001/quorix.fdb" "$sql/compania.sql" "$origen_sql"
 crear_base "$demo/destino/datos/001/quorix.fdb" "$sql/compania.sql" "$destino_sql"
+
+# The second company, fully replicated: purchase invoices and cash receipts.
+origen_sql="$demo/origen002.sql"
+destino_sql="$demo/destino002.sql"
+: >"$origen_sql"
+: >"$destino_sql"
+for i in $(seq 1 5); do
+  num=$(printf '%06d' "$i")
+  for f in "$origen_sql" "$destino_sql"; do
+    echo "INSERT INTO FACTURAS_COMPRA VALUES ($((100 + i)), 'FS', '$num', $(importe $((i * 73125))));" >>"$f"
+    echo "INSERT INTO RECIBOS_CAJA VALUES ($((300 + i)), 'RS', '$num', $(importe $((i * 20000))));" >>"$f"
+  done
+  auditar "$(printf '%02d' $((i * 5)))" "11:00:0$i" 21 $((100 + i)) I "FS$num"
+  auditar "$(printf '%02d' $((i * 5)))" "15:30:0$i" 61 $((300 + i)) I "RS$num"
+done
+crear_base "$demo/origen/datos/002/quorix.fdb" "$sql/compania.sql" "$origen_sql"
+crear_base "$demo/destino/datos/002/quorix.fdb" "$sql/compania.sql" "$destino_sql"
 chmod -R a+rwX "$demo"
 
 # The registry: the application directory and a day-first date format.
@@ -130,6 +147,17 @@ for tipo in 21 31 61 1; do
   echo "-- comparacion$tipo.txt"
   iconv -f WINDOWS-1252 -t UTF-8 "$demo/app/comparacion$tipo.txt" | tr -d '\r'
 done
+
+echo
+echo "== autorep-lote --compania todas --tipo todos (una revisión de toda la instalación)"
+estado=0
+salida=$("$compilado/autorep-lote" --origen "$demo/origen" --usuario ADMIN --compania todas --tipo todos \
+  --destino "$demo/destino") || estado=$?
+echo "$salida"
+echo "(estado de salida $estado)"
+resumen=$(echo "$salida" | sed -n 's/^resumen: //p')
+[ -f "$resumen" ] || { echo "demo: la revisión no escribió su resumen" >&2; exit 1; }
+echo "La página de la revisión: ${resumen%.json}.html"
 
 echo
 echo "La ventana sobre los mismos datos (usuario ADMIN, sin clave; compañía destino 001):"

@@ -73,6 +73,23 @@ TEST(OpcionesLote, ErroresQueNombranLaOpcion) {
         {con({"--origen", "otro"}), "--origen"},
         {con({"suelto"}), "suelto"},
         {{"--origen", "", "--usuario", "a", "--compania", "1", "--destino", "d"}, "--origen"},
+        {con({"--tipo", "21,,31"}), "--tipo"},
+        {con({"--tipo", "21,todos"}), "--tipo"},
+        {{"--origen", "s", "--usuario", "a", "--compania", "001,", "--destino", "d"}, "--compania"},
+        {{"--origen", "s", "--usuario", "a", "--compania", "001,002", "--destino", "d", "--compania-destino", "101"},
+         "--compania-destino"},
+        {{"--origen", "s", "--usuario", "a", "--compania", "todas", "--destino", "d", "--compania-destino", "101"},
+         "--compania-destino"},
+        {con({"--compania-destino", "003=103"}), "--compania-destino"},
+        {con({"--compania-destino", "001="}), "--compania-destino"},
+        {con({"--compania-destino", "001=101,001=102"}), "--compania-destino"},
+        {con({"--tipo", "21,31", "--paralelo", "0"}), "--paralelo"},
+        {con({"--tipo", "21,31", "--margen-minutos", "-5"}), "--margen-minutos"},
+        {con({"--tipo", "21,31", "--tolerancia", "0,5"}), "--tolerancia"},
+        {con({"--tipo", "21,31", "--tolerancia", "-1"}), "--tolerancia"},
+        {con({"--tipo", "21,31", "--tolerancia", "1."}), "--tolerancia"},
+        {con({"--tolerancia", "1"}), "--tolerancia"},
+        {con({"--revision", ""}), "--revision"},
     };
     for (const auto& c : casos) {
         try {
@@ -88,6 +105,43 @@ TEST(OpcionesLote, AyudaYVersionNoPidenNadaMas) {
     EXPECT_TRUE(leerOpcionesLote({"--ayuda"}, hoy).ayuda);
     EXPECT_TRUE(leerOpcionesLote({"-h"}, hoy).ayuda);
     EXPECT_TRUE(leerOpcionesLote({"--version"}, hoy).version);
+}
+
+TEST(OpcionesLote, ListasTodasYTodosHacenUnaRevision) {
+    struct {
+        V extra;
+        V companias;
+        bool todas;
+        V tipos;
+        bool todos;
+        bool revision;
+    } casos[] = {
+        {{}, {"001"}, false, {"21"}, false, false},
+        {{"--tipo", "31"}, {"001"}, false, {"31"}, false, false},
+        {{"--tipo", "31,1,31"}, {"001"}, false, {"31", "1"}, false, true},
+        {{"--tipo", "todos"}, {"001"}, false, {}, true, true},
+        {{"--revision", "/r"}, {"001"}, false, {"21"}, false, true},
+    };
+    for (const auto& c : casos) {
+        const auto o = leerOpcionesLote(con(c.extra), hoy);
+        EXPECT_EQ(o.companias, c.companias);
+        EXPECT_EQ(o.todasLasCompanias, c.todas);
+        EXPECT_EQ(o.tipos, c.tipos);
+        EXPECT_EQ(o.todosLosTipos, c.todos);
+        EXPECT_EQ(o.esRevision(), c.revision) << (c.extra.empty() ? "" : c.extra[0]);
+    }
+    const auto todas = leerOpcionesLote({"--origen", "s", "--usuario", "a", "--compania", "todas", "--destino", "d",
+                                         "--compania-destino", "001=101,002=102", "--paralelo", "3",
+                                         "--margen-minutos", "90", "--tolerancia", "0.05"},
+                                        hoy);
+    EXPECT_TRUE(todas.todasLasCompanias);
+    EXPECT_TRUE(todas.esRevision());
+    EXPECT_EQ(todas.destinos, (std::map<std::string, std::string>{{"001", "101"}, {"002", "102"}}));
+    EXPECT_EQ(todas.paralelo, 3u);
+    EXPECT_EQ(todas.margenMinutos, 90);
+    EXPECT_EQ(todas.tolerancia, "0.05");
+    const auto pares = leerOpcionesLote(con({"--compania-destino", "001=101"}), hoy);
+    EXPECT_EQ(pares.companiaDestino, "101") << "a pair for the one company is its destination";
 }
 
 }  // namespace

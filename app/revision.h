@@ -1,0 +1,56 @@
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "app/opciones_lote.h"
+#include "platform/regional.h"
+#include "platform/reloj.h"
+#include "reconcile/interrupcion.h"
+#include "reconcile/revision.h"
+
+// A revision: every (company, type) pair of one invocation of autorep-lote,
+// the companies side by side on connections of their own, the types of one
+// company one after another; a folder with a report per pair and the two
+// summaries.
+namespace autorep::app {
+
+// What a revision shows while it works; called from several threads at once.
+class TableroRevision {
+public:
+    virtual ~TableroRevision() = default;
+    virtual void empezar(const std::string& compania, std::int64_t tipo) = 0;
+    virtual void avanzar(const std::string& compania, std::int64_t tipo, std::size_t hechos, std::size_t total) = 0;
+    // The pair waits for something (its report, held by another run).
+    virtual void avisar(const std::string& compania, std::int64_t tipo, const std::string& texto) = 0;
+    virtual void terminar(const conciliacion::ParRevision& par) = 0;
+};
+
+struct EntornoRevision {
+    const plataforma::Regional& regional;
+    const plataforma::Reloj& reloj;
+    std::string directorio;  // the application directory: the logs, and the default folder's parent
+    const conciliacion::Interrupcion* interrupcion;
+    TableroRevision& tablero;
+    std::chrono::milliseconds esperaReporte;
+};
+
+struct ResultadoRevision {
+    conciliacion::Revision revision;
+    std::string carpeta;  // the revision folder
+    std::string resumen;  // its resumen.json
+};
+
+// A revision that cannot begin: its folder, or the origin's company list.
+class ErrorRevision : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Runs the pairs the options name and writes the folder. A pair that fails is
+// recorded with its Spanish message and the others go on; after a stop asked
+// for, only the pairs that ran are listed.
+ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision& entorno);
+
+}  // namespace autorep::app

@@ -1,0 +1,267 @@
+// A revision of two origin companies mapped to two destination companies,
+// where every outcome occurs: equal, different, within the tolerance, missing,
+// pending, duplicated, gone from the origin, and a pair that cannot complete.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "app/opciones_lote.h"
+#include "app/revision.h"
+#include "tests/apoyo/entorno_prueba.h"
+#include "tests/apoyo/escenario.h"
+#include "tests/apoyo/lote_prueba.h"
+
+using namespace autorep;
+using prueba::Escenario;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records the board's calls; its terminar may ask for a stop.
+class TableroGrabador final : public app::TableroRevision {
+public:
+    void empezar(const std::string& c, std::int64_t t) override { empezados.push_back(c + "/" + std::to_string(t)); }
+    void avanzar(const std::string&, std::int64_t, std::size_t, std::size_t) override {}
+    void avisar(const std::string&, std::int64_t, const std::string&) override {}
+    void terminar(const conciliacion::ParRevision&) override {
+        if (++terminados == detenerTras && interrupcion) interrupcion->pedir();
+    }
+    std::vector<std::string> empezados;
+    int terminados = 0;
+    int detenerTras = 0;
+    conciliacion::Interrupcion* interrupcion = nullptr;
+};
+
+class Revision : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Origin 001 and 002; destination 101 and 102.
+        prueba::crearCompania(e.servidorOrigen(), "002");
+        destino101 = prueba::crearCompania(e.servidorDestino(), "101");
+        destino102 = prueba::crearCompania(e.servidorDestino(), "102");
+        auto en101 = [&](std::vector<std::string> s) { prueba::ejecutar(destino101, s); };
+        auto en102 = [&](std::vector<std::string> s) { prueba::ejecutar(destino102, s); };
+        const std::string origen002 = e.servidorOrigen() + "/datos/002/quorix.fdb";
+
+        // 001, type 21: every outcome of an amount rule.
+        e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "10.00"), Escenario::documento(21, 2, "AB", "000002", "20.00"),
+                    Escenario::documento(21, 3, "AB", "000003", "30.00"), Escenario::documento(21, 4, "AB", "000004", "40.00"),
+                    Escenario::documento(21, 5, "AB", "000005", "50.00"), Escenario::documento(21, 6, "AB", "000006", "60.00")});
+        en101({Escenario::documento(21, 91, "AB", "000001", "10.00"),   // equal
+               Escenario::documento(21, 92, "AB", "000002", "19.99"),   // within the tolerance of 0.01
+               Escenario::documento(21, 93, "AB", "000003", "29.00"),   // different
+               Escenario::documento(21, 96, "AB", "000006", "60.00"),   // there twice
+               Escenario::documento(21, 97, "AB", "000006", "60.00")});
+        e.auditar("2016-10-05", "09:00:00", 21, 1, 'I', "AB000001");
+        e.auditar("2016-10-05", "09:00:00", 21, 2, 'I', "AB000002");
+        e.auditar("2016-10-05", "09:00:00", 21, 3, 'U', "AB000003");
+        e.auditar("2016-10-05", "09:00:00", 21, 4, 'I', "AB000004");  // missing
+        e.auditar("2016-10-31", "11:30:00", 21, 5, 'I', "AB000005");  // missing, 30 minutes before the start: pending
+        e.auditar("2016-10-05", "09:00:00", 21, 6, 'I', "AB000006");
+        e.auditar("2016-10-05", "09:00:00", 21, 7, 'I', "AB000007");  // gone from the origin
+        // 001, type 31: only a pending document.
+        e.enOrigen({Escenario::documento(31, 1, "FV", "00000001", "5")});
+        e.auditar("2016-10-31", "11:45:00", 31, 1, 'I', "FV00000001");
+        // 001, type 1: a voucher the destination holds twice.
+        e.enOrigen(Escenario::comprobante(1, "CD", "CP", "000001", {{"100.50", "0"}, {"0", "100.50"}}));
+        en101(Escenario::comprobante(81, "CD", "CP", "000001", {{"100.50", "0"}, {"0", "100.50"}}));
+        en101(Escenario::comprobante(82, "CD", "CP", "000001", {{"1", "1"}}));
+        e.auditar("2016-10-06", "09:00:00", 1, 1, 'I', "CP000001");
+        // 001, type 11: a goods entry whose header the destination lacks (its
+        // line still carries a sum, an empty one).
+        e.enOrigen(Escenario::conDetalle(11, 1, "EN", "000001", {"7.25", "2.75"}));
+        e.auditar("2016-10-07", "09:00:00", 11, 1, 'I', "EN000001");
+
+        // 002 -> 102, type 21 equal; type 31 cannot be read in the destination.
+        prueba::ejecutar(origen002, {Escenario::documento(21, 1, "ZZ", "000001", "1.25"),
+                                     Escenario::documento(31, 1, "ZZ", "00000001", "2")});
+        en102({Escenario::documento(21, 1, "ZZ", "000001", "1.25"), "DROP TABLE FACTURAS"});
+        prueba::ejecutar(origen002,
+                         {"INSERT INTO AUDITORIA (AUDI_ID, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, AUDI_COD) "
+                          "VALUES (1, '2016-10-08', '09:00:00', 21, 1, 'I', 'ZZ000001')",
+                          "INSERT INTO AUDITORIA (AUDI_ID, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, AUDI_COD) "
+                          "VALUES (2, '2016-10-08', '09:00:00', 31, 1, 'I', 'ZZ00000001')"});
+    }
+
+    app::OpcionesLote opciones(std::vector<std::string> extra = {}) {
+        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "todas",
+                                      "--destino", e.servidorDestino(), "--compania-destino", "001=101,002=102",
+                                      "--tipo", "1,11,21,31", "--desde", "2016-10-01", "--hasta", "2016-10-31",
+                                      "--margen-minutos", "60", "--tolerancia", "0.01",
+                                      "--revision", e.dir.str() + "/revision"};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return app::leerOpcionesLote(a, {2016, 10, 31});
+    }
+    app::ResultadoRevision revisar(const app::OpcionesLote& o) {
+        app::EntornoRevision entorno{regional, reloj, e.aplicacion(), &interrupcion, tablero, std::chrono::seconds(5)};
+        return app::ejecutarRevision(o, entorno);
+    }
+
+    Escenario e;
+    std::string destino101, destino102;
+    plataforma::Regional regional = prueba::regionalPrueba();
+    plataforma::RelojFijo reloj{{{2016, 10, 31}, {12, 0, 0, 0}}};
+    conciliacion::Interrupcion interrupcion;
+    TableroGrabador tablero;
+};
+
+TEST_F(Revision, ElResumenCuentaCadaDesenlace) {
+    const auto r = revisar(opciones());
+    EXPECT_EQ(r.carpeta, e.dir.str() + "/revision");
+    const auto json = nlohmann::json::parse(prueba::contenido(r.resumen));
+    EXPECT_EQ(json["version"], 1);
+    EXPECT_TRUE(std::regex_match(json["inicio"].get<std::string>(), std::regex(R"(2016-10-31T12:00:00[+-]\d\d:\d\d)")))
+        << json["inicio"];
+    EXPECT_EQ(json["origen"], e.servidorOrigen());
+    EXPECT_EQ(json["desde"], "2016-10-01");
+    EXPECT_EQ(json["hasta"], "2016-10-31");
+    EXPECT_EQ(json["margen_minutos"], 60);
+    EXPECT_EQ(json["tolerancia"], "0.01");
+    EXPECT_EQ(json["estado_salida"], 2) << "a pair could not complete";
+    EXPECT_EQ(json["interrumpido"], false);
+
+    struct Esperado {
+        const char* compania;
+        const char* destino;
+        int tipo;
+        const char* estado;
+        int registros, lineas, iguales, diferentes, noEncontrados, pendientes, duplicados, sinOrigen;
+        const char* totalOrigen;
+        const char* totalDestino;
+    };
+    const Esperado esperados[] = {
+        {"001", "101", 1, "diferencias", 1, 1, 1, 0, 0, 0, 1, 0, "100.5", "100.5"},  // duplicated voucher
+        {"001", "101", 11, "diferencias", 1, 1, 0, 0, 1, 0, 0, 0, "10", "0"},         // header missing
+        {"001", "101", 21, "diferencias", 7, 6, 3, 1, 1, 1, 1, 1, "210", "118.99"},
+        {"001", "101", 31, "igual", 1, 1, 0, 0, 0, 1, 0, 0, "5", "0"},                // pending only
+        {"002", "102", 1, "igual", 0, 0, 0, 0, 0, 0, 0, 0, "0", "0"},
+        {"002", "102", 11, "igual", 0, 0, 0, 0, 0, 0, 0, 0, "0", "0"},
+        {"002", "102", 21, "igual", 1, 1, 1, 0, 0, 0, 0, 0, "1.25", "1.25"},
+        {"002", "102", 31, "error", 0, 0, 0, 0, 0, 0, 0, 0, "0", "0"},
+    };
+    const auto& resultados = json["resultados"];
+    ASSERT_EQ(resultados.size(), std::size(esperados));
+    for (std::size_t i = 0; i < resultados.size(); ++i) {
+        const auto& j = resultados[i];
+        const auto& x = esperados[i];
+        const std::string que = std::string(x.compania) + "/" + std::to_string(x.tipo);
+        EXPECT_EQ(j["compania"], x.compania) << que;
+        EXPECT_EQ(j["compania_destino"], x.destino) << que;
+        EXPECT_EQ(j["tipo"], x.tipo) << que;
+        EXPECT_EQ(j["estado"], x.estado) << que;
+        EXPECT_EQ(j["registros"], x.registros) << que;
+        EXPECT_EQ(j["lineas"], x.lineas) << que;
+        EXPECT_EQ(j["iguales"], x.iguales) << que;
+        EXPECT_EQ(j["diferentes"], x.diferentes) << que;
+        EXPECT_EQ(j["no_encontrados"], x.noEncontrados) << que;
+        EXPECT_EQ(j["pendientes"], x.pendientes) << que;
+        EXPECT_EQ(j["duplicados"], x.duplicados) << que;
+        EXPECT_EQ(j["sin_origen"], x.sinOrigen) << que;
+        EXPECT_EQ(j["total_origen"], x.totalOrigen) << que;
+        EXPECT_EQ(j["total_destino"], x.totalDestino) << que;
+        if (std::string(x.estado) == "error") {
+            EXPECT_NE(j["error"].get<std::string>().find("FACTURAS"), std::string::npos) << j["error"];
+        } else {
+            EXPECT_TRUE(j["error"].is_null()) << que;
+            EXPECT_EQ(j["reporte"], r.carpeta + "/" + x.compania + "/comparacion" + std::to_string(x.tipo) + ".txt");
+        }
+    }
+    // The findings of the summary page, in the rows' order; the pending row is none.
+    const auto& par = r.revision.pares.at(2).resumen;
+    ASSERT_EQ(par.hallazgos.size(), 3u);
+    EXPECT_EQ(par.hallazgos[0].codigo, "AB000003");
+    EXPECT_TRUE(par.hallazgos[0].diferente);
+    EXPECT_EQ(par.hallazgos[1].codigo, "AB000004");
+    EXPECT_TRUE(par.hallazgos[1].noEncontrado);
+    EXPECT_EQ(par.hallazgos[2].codigo, "AB000006");
+    EXPECT_TRUE(par.hallazgos[2].duplicado);
+    EXPECT_FALSE(par.hallazgos[2].diferente);
+    EXPECT_TRUE(fs::exists(r.carpeta + "/resumen.html"));
+    // The report lines are a single run's: the tolerance and the margin only count.
+    EXPECT_EQ(prueba::contenido(r.carpeta + "/001/comparacion21.txt"),
+              "AB000001,05/10/2016,10,10\r\nAB000002,05/10/2016,20,19.99\r\nAB000003,05/10/2016,30,29\r\n"
+              "AB000004,05/10/2016,40,No encontrado\r\nAB000005,31/10/2016,50,No encontrado\r\n"
+              "AB000006,05/10/2016,60,60\r\n");
+}
+
+TEST_F(Revision, CadaReporteTieneLosBytesDeUnaCorridaSola) {
+    const auto r = revisar(opciones());
+    const std::string reg = e.dir.str() + "/registro.reg";
+    std::ofstream(reg, std::ios::binary) << prueba::textoRegistro(e.aplicacion(), "dd/MM/yyyy");
+    for (const auto& p : r.revision.pares) {
+        if (!p.error.empty()) continue;
+        const std::string sola = e.dir.str() + "/sola-" + p.compania + "-" + std::to_string(p.tipo);
+        fs::create_directories(sola);
+        const auto s = prueba::correrLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", p.compania,
+                                           "--destino", e.servidorDestino(), "--compania-destino", p.companiaDestino,
+                                           "--tipo", std::to_string(p.tipo), "--desde", "2016-10-01", "--hasta",
+                                           "2016-10-31", "--directorio", sola},
+                                          {{"AUTOREP_REGISTRO", reg}});
+        ASSERT_NE(s.estado, 2) << s.error;
+        const std::string archivo = "/comparacion" + std::to_string(p.tipo) + ".txt";
+        EXPECT_EQ(prueba::contenido(r.carpeta + "/" + p.compania + archivo), prueba::contenido(sola + archivo))
+            << p.compania << " " << p.tipo;
+    }
+}
+
+TEST_F(Revision, InterrumpidaListaLosParesQueCorrieron) {
+    auto o = opciones({"--paralelo", "1"});
+    tablero.detenerTras = 2;
+    tablero.interrupcion = &interrupcion;
+    const auto r = revisar(o);
+    EXPECT_TRUE(r.revision.interrumpida);
+    EXPECT_EQ(r.revision.estadoSalida, 130);
+    EXPECT_EQ(r.revision.pares.size(), 2u) << "only the pairs that ran";
+    const auto json = nlohmann::json::parse(prueba::contenido(r.resumen));
+    EXPECT_EQ(json["interrumpido"], true);
+    EXPECT_EQ(json["estado_salida"], 130);
+    EXPECT_EQ(json["resultados"].size(), 2u);
+    EXPECT_EQ(tablero.empezados, (std::vector<std::string>{"001/1", "001/11"}));
+}
+
+TEST_F(Revision, UnaCarpetaQueNoEstaVaciaNoSeMezcla) {
+    fs::create_directories(e.dir.str() + "/revision");
+    std::ofstream(e.dir.str() + "/revision/otra.txt") << "de antes";
+    EXPECT_THROW(revisar(opciones()), app::ErrorRevision);
+    EXPECT_EQ(prueba::contenido(e.dir.str() + "/revision/otra.txt"), "de antes");
+}
+
+// The command, its folder, its table and its exit statuses.
+TEST_F(Revision, ElLoteEscribeLaCarpetaYSaleConElPeorEstado) {
+    const std::string reg = e.dir.str() + "/registro.reg";
+    std::ofstream(reg, std::ios::binary) << prueba::textoRegistro(e.aplicacion(), "dd/MM/yyyy");
+    auto lote = [&](std::vector<std::string> extra) {
+        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--destino", e.servidorDestino(),
+                                      "--desde", "2016-10-01", "--hasta", "2016-10-31"};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return prueba::correrLote(a, {{"AUTOREP_REGISTRO", reg}});
+    };
+    struct {
+        std::vector<std::string> extra;
+        int estado;
+    } casos[] = {
+        {{"--compania", "002", "--compania-destino", "102", "--tipo", "21,61"}, 0},
+        {{"--compania", "001,002", "--compania-destino", "001=101,002=102", "--tipo", "21"}, 1},
+        {{"--compania", "todas", "--compania-destino", "001=101,002=102", "--tipo", "todos"}, 2},
+    };
+    for (const auto& c : casos) {
+        const auto r = lote(c.extra);
+        EXPECT_EQ(r.estado, c.estado) << r.salida << r.error;
+        const auto p = r.salida.find("resumen: ");
+        ASSERT_NE(p, std::string::npos) << r.salida;
+        const std::string resumen = r.salida.substr(p + 9, r.salida.find('\n', p) - p - 9);
+        EXPECT_EQ(resumen.rfind(e.aplicacion() + "/revisiones/2", 0), 0u) << resumen;
+        EXPECT_EQ(nlohmann::json::parse(prueba::contenido(resumen))["estado_salida"], c.estado);
+        EXPECT_NE(r.salida.find("compania destino"), std::string::npos) << "the table";
+    }
+    // The same pair alone stays a single run, exactly as before.
+    const auto sola = lote({"--compania", "002", "--compania-destino", "102", "--tipo", "21"});
+    EXPECT_EQ(sola.estado, 0);
+    EXPECT_EQ(sola.salida.rfind("registros: 1\nlineas: 1\n", 0), 0u) << sola.salida;
+    EXPECT_TRUE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+}
+
+}  // namespace

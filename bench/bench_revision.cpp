@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
                                           "--compania-destino", "001=002,002=002", "--desde", "2016-10-01", "--hasta",
                                           "2016-10-31", "--directorio", e.aplicacion(), "--revision", carpeta};
             if (*paralelo) a.insert(a.end(), {"--paralelo", paralelo});
+            std::fflush(stdout);  // the child would print what is still buffered
             const auto inicio = std::chrono::steady_clock::now();
             const pid_t hijo = fork();
             if (hijo == 0) {

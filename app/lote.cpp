@@ -193,7 +193,14 @@ int ejecutar(int argc, char** argv) {
     AvisadorConsola avisador;
     app::OpcionesLote opciones;
     std::vector<std::string> argumentos;
-    for (int i = 1; i < argc; ++i) argumentos.push_back(plataforma::deSistema(argv[i]));
+    for (int i = 1; i < argc; ++i) {
+        if (!plataforma::representable(argv[i])) {
+            std::fprintf(stderr, "El argumento \"%s\" tiene letras que el programa no puede representar (Windows-1252).\n",
+                         argv[i]);
+            return 2;
+        }
+        argumentos.push_back(plataforma::deSistema(argv[i]));
+    }
     try {
         opciones = app::leerOpcionesLote(argumentos, reloj.ahora().fecha);
     } catch (const app::ErrorOpciones& e) {

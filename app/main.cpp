@@ -3,9 +3,11 @@
 #include "ctrlaccesoautorep/aplicacion.h"
 #include "ctrlaccesoautorep/avisador_qt.h"
 #include "ctrlaccesoautorep/texto_qt.h"
+#include "platform/cp1252.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
 #include "platform/senales.h"
+#include "platform/sistema.h"
 #include "principalautorep/principalautorep.h"
 #include "reconcile/interrupcion.h"
 
@@ -36,6 +38,12 @@ int main(int argc, char** argv) {
         avisador.mensaje(e.what());
     }
 
+    for (int i = 1; i < argc && i <= 4; ++i)
+        if (!plataforma::representable(argv[i])) {
+            avisador.mensaje(plataforma::ansi("El argumento ") + std::to_string(i) +
+                             plataforma::ansi(" tiene letras que el programa no puede representar (Windows-1252)."));
+            return 2;
+        }
     principal::Tfprincipalautorep fprincipalautorep({app::argumentosInicio(argc, argv), reloj, regional, avisador,
                                                      [&avisador] { return app::diraplicacion(avisador); },
                                                      // Leaves every event loop, a message box's too.

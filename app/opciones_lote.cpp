@@ -12,7 +12,11 @@ namespace autorep::app {
 
 namespace {
 
+// Messages are written in UTF-8 here and turned into Windows-1252; what the
+// user typed (already Windows-1252) goes in through u(), so that it comes out
+// as typed.
 [[noreturn]] void fallar(const std::string& utf8) { throw ErrorOpciones(plataforma::ansi(utf8)); }
+std::string u(const std::string& ansi) { return plataforma::cp1252AUtf8(ansi); }
 
 plataforma::Fecha leerFecha(const std::string& opcion, const std::string& texto) {
     plataforma::Fecha f;
@@ -21,9 +25,9 @@ plataforma::Fecha leerFecha(const std::string& opcion, const std::string& texto)
     char resto = 0;
     if (texto.size() != 10 || std::sscanf(texto.c_str(), "%4d-%2u-%2u%c", &anio, &mes, &dia, &resto) != 3 ||
         texto[4] != '-' || texto[7] != '-')
-        fallar("La opción " + opcion + " espera una fecha AAAA-MM-DD: \"" + texto + "\".");
+        fallar("La opción " + opcion + " espera una fecha AAAA-MM-DD: \"" + u(texto) + "\".");
     f = {anio, mes, dia};
-    if (!plataforma::fechaValida(f)) fallar("La opción " + opcion + " tiene una fecha que no existe: \"" + texto + "\".");
+    if (!plataforma::fechaValida(f)) fallar("La opción " + opcion + " tiene una fecha que no existe: \"" + u(texto) + "\".");
     return f;
 }
 
@@ -40,7 +44,7 @@ unsigned leerNatural(const std::string& opcion, const std::string& s, unsigned m
     if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos ||
         std::stoul(s) < minimo || std::stoul(s) > maximo)
         fallar("La opción " + opcion + " espera un número entero de " + std::to_string(minimo) + " a " +
-               std::to_string(maximo) + ": \"" + s + "\".");
+               std::to_string(maximo) + ": \"" + u(s) + "\".");
     return static_cast<unsigned>(std::stoul(s));
 }
 
@@ -83,12 +87,12 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
             o.estadisticas = true;
             continue;
         }
-        if (a.rfind("--", 0) != 0 || a.size() == 2) fallar("Argumento no reconocido: \"" + a + "\". Use --ayuda.");
+        if (a.rfind("--", 0) != 0 || a.size() == 2) fallar("Argumento no reconocido: \"" + u(a) + "\". Use --ayuda.");
         const auto igual = a.find('=');
         const std::string nombre = a.substr(2, igual == std::string::npos ? std::string::npos : igual - 2);
         bool conocida = false;
         for (const auto& c : conValor) conocida = conocida || c == nombre;
-        if (!conocida) fallar("Opción desconocida: --" + nombre + ". Use --ayuda.");
+        if (!conocida) fallar("Opción desconocida: --" + u(nombre) + ". Use --ayuda.");
         if (valores.contains(nombre)) fallar("La opción --" + nombre + " aparece más de una vez.");
         if (igual != std::string::npos) {
             valores[nombre] = a.substr(igual + 1);
@@ -108,7 +112,12 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         if (requerida) fallar(std::string("Falta la opción obligatoria --") + nombre + ".");
         return {};
     };
-    auto entorno = [](const char* variable) { return plataforma::variableEntorno(variable); };
+    auto entorno = [](const char* variable) {
+        const char* crudo = std::getenv(variable);
+        if (crudo && !plataforma::representable(crudo))
+            fallar(std::string("La variable ") + variable + " tiene letras que el programa no puede representar (Windows-1252).");
+        return plataforma::variableEntorno(variable);
+    };
     o.origen = tomar("origen", true);
     o.usuario = tomar("usuario", true);
     const std::string compania = tomar("compania", true);
@@ -116,7 +125,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         o.todasLasCompanias = true;
     } else {
         for (const auto& c : partirComas(compania)) {
-            if (c.empty()) fallar("La opción --compania tiene un código vacío: \"" + compania + "\".");
+            if (c.empty()) fallar("La opción --compania tiene un código vacío: \"" + u(compania) + "\".");
             if (std::find(o.companias.begin(), o.companias.end(), c) == o.companias.end()) o.companias.push_back(c);
         }
         o.compania = o.companias.front();
@@ -132,7 +141,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         const std::string& d = valores["compania-destino"];
         if (d.find('=') == std::string::npos) {
             if (o.todasLasCompanias || o.companias.size() > 1)
-                fallar("Con varias compañías, --compania-destino espera pares ORIGEN=DESTINO: \"" + d + "\".");
+                fallar("Con varias compañías, --compania-destino espera pares ORIGEN=DESTINO: \"" + u(d) + "\".");
             o.companiaDestino = d;
             o.destinos[o.compania] = d;
         } else {
@@ -140,10 +149,10 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
                 const auto igual = par.find('=');
                 const std::string origen = par.substr(0, igual), destino = igual == std::string::npos ? "" : par.substr(igual + 1);
                 if (origen.empty() || destino.empty() || destino.find('=') != std::string::npos)
-                    fallar("La opción --compania-destino espera pares ORIGEN=DESTINO: \"" + par + "\".");
+                    fallar("La opción --compania-destino espera pares ORIGEN=DESTINO: \"" + u(par) + "\".");
                 if (!o.todasLasCompanias && std::find(o.companias.begin(), o.companias.end(), origen) == o.companias.end())
-                    fallar("La compañía \"" + origen + "\" de --compania-destino no está en --compania.");
-                if (o.destinos.contains(origen)) fallar("La compañía \"" + origen + "\" aparece dos veces en --compania-destino.");
+                    fallar("La compañía \"" + u(origen) + "\" de --compania-destino no está en --compania.");
+                if (o.destinos.contains(origen)) fallar("La compañía \"" + u(origen) + "\" aparece dos veces en --compania-destino.");
                 o.destinos[origen] = destino;
             }
             if (o.destinos.contains(o.compania)) o.companiaDestino = o.destinos[o.compania];
@@ -155,7 +164,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
             o.todosLosTipos = true;
         } else {
             for (const auto& t : partirComas(tipo)) {
-                if (!esEntero(t)) fallar("La opción --tipo espera números enteros separados por comas, o todos: \"" + tipo + "\".");
+                if (!esEntero(t)) fallar("La opción --tipo espera números enteros separados por comas, o todos: \"" + u(tipo) + "\".");
                 if (std::find(o.tipos.begin(), o.tipos.end(), t) == o.tipos.end()) o.tipos.push_back(t);
             }
             o.tipo = o.tipos.front();
@@ -177,7 +186,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         if (entera.empty() || entera.size() > 18 || fraccion.size() > 18 ||
             (entera + fraccion).find_first_not_of("0123456789") != std::string::npos ||
             (punto != std::string::npos && fraccion.empty()))
-            fallar("La opción --tolerancia espera un número decimal no negativo con punto: \"" + t + "\".");
+            fallar("La opción --tolerancia espera un número decimal no negativo con punto: \"" + u(t) + "\".");
         o.tolerancia = t;
     }
     if (!o.esRevision() && (o.margenMinutos != 0 || valores.contains("tolerancia") || o.paralelo != 0))
@@ -186,10 +195,12 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     o.desde = valores.contains("desde") ? leerFecha("--desde", valores["desde"]) : plataforma::Fecha{hoy.anio, hoy.mes, 1};
     o.hasta = valores.contains("hasta") ? leerFecha("--hasta", valores["hasta"])
                                         : plataforma::Fecha{hoy.anio, hoy.mes, plataforma::diasDelMes(hoy.anio, hoy.mes)};
+    if (o.esRevision() && o.hasta < o.desde)
+        fallar("La fecha de --desde es posterior a la de --hasta: la revisión no tendría nada que revisar.");
     if (valores.contains("espera-reporte")) {
         const std::string& s = valores["espera-reporte"];
         if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
-            fallar("La opción --espera-reporte espera un número de segundos: \"" + s + "\".");
+            fallar("La opción --espera-reporte espera un número de segundos: \"" + u(s) + "\".");
         o.esperaReporte = std::stoi(s);
     }
     if (valores.contains("directorio")) {

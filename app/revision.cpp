@@ -147,7 +147,12 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
     std::sort(tipos.begin(), tipos.end());
     tipos.erase(std::unique(tipos.begin(), tipos.end()), tipos.end());
 
-    resultado.carpeta = o.revision ? carpetaDada(*o.revision) : carpetaPorOmision(entorno.directorio, inicio);
+    // The logs go to the application directory: it must be there, not made up.
+    if (!plataforma::existe(entorno.directorio))
+        throw ErrorRevision(plataforma::ansi("El directorio de la aplicación ") + entorno.directorio +
+                            plataforma::ansi(" no existe."));
+    resultado.carpeta =
+        plataforma::rutaAbsoluta(o.revision ? carpetaDada(*o.revision) : carpetaPorOmision(entorno.directorio, inicio));
 
     std::vector<ParRevision> pares;
     std::vector<Trabajo> trabajos;
@@ -166,6 +171,7 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
         trabajos.push_back(std::move(t));
     }
     std::vector<char> corrido(pares.size(), 0);
+    std::atomic<bool> cortada{false};
 
     const std::optional<plataforma::FechaHora> pendientesDesde =
         o.margenMinutos > 0 ? std::optional(plataforma::sumarMinutos(inicio, -o.margenMinutos)) : std::nullopt;
@@ -185,11 +191,6 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
                        rutaGeneral(o.origen) + ".");
             return;
         }
-        const std::string carpeta = plataforma::rutaArchivo(resultado.carpeta, "\\" + t.compania);
-        if (!aptoComoCarpeta(t.compania) || !plataforma::crearCarpetas(carpeta)) {
-            fallarTodo(plataforma::ansi("No se pudo crear la carpeta ") + carpeta + plataforma::ansi(" de la compañía."));
-            return;
-        }
         bd::Conexion DbCia("DbCia"), DBEnvio("DBEnvio");
         principal::configurarConexionCompania(DbCia);
         principal::configurarConexionCompania(DBEnvio);
@@ -200,9 +201,22 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
             fallarTodo(acceso::traducirMensaje(e.what()));
             return;
         }
+        const std::string carpeta = plataforma::rutaArchivo(resultado.carpeta, "\\" + t.compania);
+        if (!aptoComoCarpeta(t.compania) || !plataforma::crearCarpetas(carpeta)) {
+            fallarTodo(plataforma::ansi("No se pudo crear la carpeta ") + carpeta + plataforma::ansi(" de la compañía."));
+            return;
+        }
         for (const std::size_t i : t.pares) {
             if (pedida()) return;
             ParRevision& p = pares[i];
+            if (!conciliacion::reglaImporte(p.tipo) && p.tipo != conciliacion::tipoComprobante) {
+                // A type without a rule looks nothing up: reporting it equal would pass what nobody checked.
+                p.error = plataforma::ansi("El tipo ") + std::to_string(p.tipo) +
+                          plataforma::ansi(" no tiene regla de comparación: no se puede revisar.");
+                corrido[i] = 1;
+                entorno.tablero.terminar(p);
+                continue;
+            }
             entorno.tablero.empezar(p.compania, p.tipo);
             VistaPar vista(entorno.tablero, p.compania, p.tipo);
             conciliacion::EntornoCorrida corrida{entorno.regional, entorno.reloj, [&] { return entorno.directorio; },
@@ -217,14 +231,17 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
                                                    valores.UsuarioDestino,
                                                    valores.ClaveDestino,
                                                    o.filaAFila,
-                                                   {pendientesDesde, revision.tolerancia, true, hallazgosPorPar}};
+                                                   {pendientesDesde, entorno.reloj.ahora(), revision.tolerancia, true,
+                                                    hallazgosPorPar}};
             const auto t0 = std::chrono::steady_clock::now();
+            // What the pair counted before a failure or a stop stays with it,
+            // as do the whole lines its report holds.
             try {
-                p.resumen = conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, corrida);
+                conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, corrida, p.resumen);
                 p.estado = conciliacion::estadoDe(p.resumen);
             } catch (const conciliacion::CorridaInterrumpida& e) {
                 p.error = e.what();
-                p.resumen.reporte = conciliacion::Reporte::nombreArchivo(carpeta, std::to_string(p.tipo));
+                cortada = true;
             } catch (const std::exception& e) {
                 registrar(e.what());
                 p.error = acceso::traducirMensaje(e.what());
@@ -250,8 +267,9 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
     for (auto& h : grupo) h.join();
 
     for (std::size_t i = 0; i < pares.size(); ++i)
-        if (corrido[i]) revision.pares.push_back(std::move(pares[i]));
-    revision.interrumpida = pedida();
+        (corrido[i] ? revision.pares : revision.sinRevisar).push_back(std::move(pares[i]));
+    // A stop that came once every pair was done leaves a whole revision.
+    revision.interrumpida = cortada || !revision.sinRevisar.empty();
     bool error = false, diferencias = false;
     for (const auto& p : revision.pares) {
         error = error || !p.error.empty();

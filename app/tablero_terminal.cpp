@@ -1,5 +1,6 @@
 #include "app/tablero_terminal.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +47,17 @@ void TableroTerminal::dibujar() {
                                     static_cast<long long>(e.tipo), std::string(lleno, '#').c_str(),
                                     std::string(ancho - lleno, '.').c_str(), e.hechos, e.total);
         if (!e.aviso.empty()) linea += "  " + plataforma::aSistema(e.aviso);
+        // A line that wrapped would leave the next redraw one line short.
+        winsize ventana{};
+        const std::size_t columnas =
+            ioctl(fileno(salida_), TIOCGWINSZ, &ventana) == 0 && ventana.ws_col > 0 ? ventana.ws_col - 1 : 79;
+        std::size_t corte = 0, letras = 0;
+        while (corte < linea.size() && letras < columnas) {
+            ++letras;
+            do ++corte;
+            while (corte < linea.size() && (static_cast<unsigned char>(linea[corte]) & 0xC0) == 0x80);
+        }
+        linea.resize(corte);
         std::fprintf(salida_, "%s\n", linea.c_str());
     }
     dibujadas_ = enCurso_.size();

@@ -27,6 +27,9 @@ namespace {
 BOOL WINAPI alControlDeConsola(DWORD tipo) {
     if (tipo != CTRL_C_EVENT && tipo != CTRL_BREAK_EVENT && tipo != CTRL_CLOSE_EVENT) return FALSE;
     if (receptor()) receptor()(SIGINT);
+    // Windows ends the process when this returns from a closing console: the
+    // run gets a few seconds to stop on whole lines and exit by itself first.
+    if (tipo == CTRL_CLOSE_EVENT) Sleep(5000);
     return TRUE;
 }
 }  // namespace
@@ -44,15 +47,22 @@ void atenderSenalesDeTerminacion(std::function<void(int)> alLlegar) {
         fcntl(tuberia[0], F_SETFL, O_NONBLOCK);
         fcntl(tuberia[1], F_SETFL, O_NONBLOCK);
     }
-    sigset_t senales;
+    // A signal the parent left ignored (nohup, a background job of a script)
+    // stays ignored; it is blocked all the same, so that no handler of the
+    // engine takes it, and a blocked signal is queued even when ignored.
+    sigset_t senales, ignoradas;
     sigemptyset(&senales);
-    sigaddset(&senales, SIGINT);
-    sigaddset(&senales, SIGTERM);
-    sigaddset(&senales, SIGHUP);
+    sigemptyset(&ignoradas);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&senales, s);
+        struct sigaction actual {};
+        if (sigaction(s, nullptr, &actual) == 0 && actual.sa_handler == SIG_IGN) sigaddset(&ignoradas, s);
+    }
     pthread_sigmask(SIG_BLOCK, &senales, nullptr);
-    std::thread([senales] {
+    std::thread([senales, ignoradas] {
         int senal = 0;
         while (sigwait(&senales, &senal) == 0) {
+            if (sigismember(&ignoradas, senal)) continue;
             receptor()(senal);
             const char byte = 1;
             // A full pipe already tells the loop that a signal came.

@@ -40,6 +40,8 @@ std::string deSistema(std::string_view texto) {
 }
 #endif
 
+bool representable(std::string_view texto) { return aSistema(deSistema(texto)) == texto || !esUtf8Valido(texto); }
+
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
     return std::fopen(aSistema(nombre).c_str(), modo);
 }
@@ -58,6 +60,15 @@ bool crearCarpetas(std::string_view nombre) {
 bool existe(std::string_view nombre) {
     std::error_code ec;
     return std::filesystem::exists(aSistema(nombre), ec);
+}
+
+std::string rutaAbsoluta(std::string_view nombre) {
+    std::error_code ec;
+    auto absoluta = std::filesystem::absolute(aSistema(nombre), ec).lexically_normal();
+    if (ec) return std::string(nombre);
+    if (!absoluta.has_filename() && absoluta.has_parent_path() && absoluta != absoluta.root_path())
+        absoluta = absoluta.parent_path();
+    return deSistema(absoluta.string());
 }
 
 bool carpetaVacia(std::string_view nombre) {

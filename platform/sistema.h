@@ -18,6 +18,11 @@ std::string aSistema(std::string_view texto);
 // anything else (already 8-bit text) is kept as it came.
 std::string deSistema(std::string_view texto);
 
+// Whether a text from the system survives the way into program text: false
+// for letters Windows-1252 lacks (Cyrillic, say), which would become "?" and
+// name another folder or another password.
+bool representable(std::string_view textoDelSistema);
+
 // fopen of a file named in program text.
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo);
 
@@ -26,6 +31,8 @@ std::FILE* abrirArchivo(std::string_view nombre, const char* modo);
 bool crearCarpeta(std::string_view nombre);
 bool crearCarpetas(std::string_view nombre);
 bool existe(std::string_view nombre);
+// The name made absolute from the current folder.
+std::string rutaAbsoluta(std::string_view nombre);
 bool carpetaVacia(std::string_view nombre);
 
 // Writes a whole file anew; false when it cannot be written whole.

@@ -123,10 +123,16 @@ void Tfprincipalautorep::SpeedButton1Click() {
     // A run never starts while another one works.
     if (corriendo_) return;
     corriendo_ = true;
+    // However the run ends, a stop asked for while it worked ends the program:
+    // the run may have returned or failed before its next check heard it.
     struct Fin {
-        bool& corriendo;
-        ~Fin() { corriendo = false; }
-    } fin{corriendo_};
+        Tfprincipalautorep& ventana;
+        ~Fin() {
+            ventana.corriendo_ = false;
+            const auto* interrupcion = ventana.entorno_.interrupcion;
+            if (interrupcion && interrupcion->pedida()) ventana.entorno_.terminar();
+        }
+    } fin{*this};
 
     const conciliacion::EntradasCorrida entradas{ui->LCiaOri->textoMostrado(),
                                                  dePantalla(ui->CiaDes->text()),
@@ -143,7 +149,6 @@ void Tfprincipalautorep::SpeedButton1Click() {
     } catch (const conciliacion::CorridaInterrumpida&) {
         // Not an error to show: the program was asked to end.
         corridaInterrumpida_ = true;
-        entorno_.terminar();
     }
 }
 

@@ -84,6 +84,7 @@ private:
     void ocultarRegistro() override;
     void avanzar(const std::string& textoRegistro) override;
     void avisarEspera(const std::string& texto) override;
+    void seguirEsperando() override { repintar(); }
     // Redraws what changed without handling any input.
     void repintar();
 

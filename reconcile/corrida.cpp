@@ -76,6 +76,7 @@ void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
                                std::to_string(std::chrono::duration_cast<std::chrono::seconds>(entorno.esperaReporte).count()) +
                                plataforma::ansi(" segundos: esta corrida no escribió ninguna línea."));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        entorno.vista.seguirEsperando();
     }
     entorno.vista.mostrarEstado(plataforma::ansi("Revisando información ... "));
 }
@@ -104,10 +105,17 @@ std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& 
 
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno) {
     Resumen resumen;
+    ejecutarCorrida(DbCia, DBEnvio, e, entorno, resumen);
+    return resumen;
+}
+
+void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
+                     Resumen& resumen) {
+    comprobar(entorno);
     if (e.companiaOrigen.empty()) {
         entorno.avisador.mensaje(plataforma::ansi("Debe indicar la compañía de origen."));
         resumen.fin = Resumen::Fin::SinCompania;
-        return resumen;
+        return;
     }
     // The type code goes into SQL and into a file name: only a whole number may.
     if (!tipoEntero(e.tipo))
@@ -157,7 +165,6 @@ Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const Entrad
     DbCia.desconectar();
     DBEnvio.desconectar();
     vista.ocultarEstado();
-    return resumen;
 }
 
 namespace {
@@ -202,9 +209,10 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     vista.iniciarProgreso(filas.size());
     vista.mostrarRegistro();
 
-    resumen.reporte = Reporte::nombreArchivo(
-        entorno.directorioReporte ? entorno.directorioReporte() : entorno.directorio(), e.tipo);
-    reporte.emplace(resumen.reporte);
+    const std::string ruta =
+        Reporte::nombreArchivo(entorno.directorioReporte ? entorno.directorioReporte() : entorno.directorio(), e.tipo);
+    reporte.emplace(ruta);
+    resumen.reporte = ruta;
     esperarReporte(*reporte, entorno);
 
     // The lookups of each window of rows in a few batched statements, then

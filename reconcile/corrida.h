@@ -72,5 +72,9 @@ std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& 
 // up to the environment's esperaReporte.
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
                         EntornoCorrida& entorno);
+// The same, counting into `resumen`, which keeps what was counted (and the
+// report's path, once opened) when the run fails or is stopped.
+void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
+                     EntornoCorrida& entorno, Resumen& resumen);
 
 }  // namespace autorep::conciliacion

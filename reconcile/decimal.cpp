@@ -85,10 +85,18 @@ std::optional<Decimal> Decimal::menos(const Decimal& otro) const {
 Decimal Decimal::absoluto() const { return Decimal(mantisa_ < 0 ? -mantisa_ : mantisa_, escala_); }
 
 int Decimal::comparar(const Decimal& otro) const {
-    const auto d = menos(otro);
-    // The difference overflows only at the ends of the range, far apart.
-    if (!d) return mantisa_ < otro.mantisa_ ? -1 : 1;
-    return d->mantisa_ < 0 ? -1 : d->mantisa_ > 0 ? 1 : 0;
+    if (const auto d = menos(otro)) return d->mantisa_ < 0 ? -1 : d->mantisa_ > 0 ? 1 : 0;
+    // At the ends of the range the scales cannot be matched: compare the
+    // signs, then the integer parts, then the fractions, each of which fits.
+    const int signo = (mantisa_ > 0) - (mantisa_ < 0), otroSigno = (otro.mantisa_ > 0) - (otro.mantisa_ < 0);
+    if (signo != otroSigno) return signo < otroSigno ? -1 : 1;
+    const __int128 f = potenciaDeDiez(escala_), g = potenciaDeDiez(otro.escala_);
+    const __int128 entero = mantisa_ / f, otroEntero = otro.mantisa_ / g;
+    if (entero != otroEntero) return entero < otroEntero ? -1 : 1;
+    const int escala = std::max(escala_, otro.escala_);
+    const __int128 fraccion = (mantisa_ % f) * potenciaDeDiez(escala - escala_);
+    const __int128 otraFraccion = (otro.mantisa_ % g) * potenciaDeDiez(escala - otro.escala_);
+    return fraccion < otraFraccion ? -1 : fraccion > otraFraccion ? 1 : 0;
 }
 
 std::string Decimal::texto() const {

@@ -42,22 +42,25 @@ void anotar(const FilaAuditoria& fila, const Desenlace& d, Reporte& reporte, Res
 
     if (!d.importes.empty()) resumen.totalOrigen.sumar(Decimal::de(d.importes[0].first), d.importes[0].first.esNulo());
     const bool comprobante = c.size() == 6;
-    auto hallazgo = [&](bool noEncontrado, bool diferente, bool duplicado) {
+    auto hallazgo = [&](bool noEncontrado, bool diferente, bool duplicado, bool pendiente = false) {
         if (resumen.hallazgos.size() >= conteo.maximoHallazgos) {
             ++resumen.hallazgosOmitidos;
             return;
         }
-        resumen.hallazgos.push_back({noEncontrado, diferente, duplicado, c[0], c[1],
-                                     comprobante && noEncontrado ? std::string{} : importe(c, 2, comprobante),
-                                     noEncontrado ? std::string(conciliacion::noEncontrado)
-                                                  : importe(c, comprobante ? 4 : 3, comprobante)});
+        const bool ausente = noEncontrado || pendiente;
+        resumen.hallazgos.push_back({noEncontrado, diferente, duplicado, pendiente, c[0], c[1],
+                                     comprobante && ausente ? std::string{} : importe(c, 2, comprobante),
+                                     ausente ? std::string(conciliacion::noEncontrado)
+                                             : importe(c, comprobante ? 4 : 3, comprobante)});
     };
 
     // A sum line (types 11 and 13) whose document has no header in the
     // destination is a missing document all the same.
     if (!d.encontrado || d.enDestino == 0) {
-        if (conteo.pendientesDesde && !(fila.momento < *conteo.pendientesDesde)) {
+        if (conteo.pendientesDesde && !(fila.momento < *conteo.pendientesDesde) &&
+            !(conteo.pendientesHasta && *conteo.pendientesHasta < fila.momento)) {
             ++resumen.pendientes;
+            hallazgo(false, false, false, true);
             return;
         }
         ++resumen.noEncontrados;

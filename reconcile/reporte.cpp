@@ -35,7 +35,14 @@ std::string Reporte::nombreArchivo(const std::string& directorio, const std::str
 Reporte::Reporte(std::string ruta) : ruta_(std::move(ruta)) {
     f_ = plataforma::abrirArchivo(ruta_, "ab");
     if (!f_) fallar("abrir", errno);
-    bloquear();
+    try {
+        bloquear();
+    } catch (...) {
+        // No destructor runs for a constructor that throws: close it here.
+        std::fclose(f_);
+        f_ = nullptr;
+        throw;
+    }
 }
 
 bool Reporte::bloquear() {

@@ -15,6 +15,7 @@ struct Hallazgo {
     bool noEncontrado = false;
     bool diferente = false;
     bool duplicado = false;
+    bool pendiente = false;      // not found, audited too recently to tell
     std::string codigo;          // AUDI_COD
     std::string fecha;           // AUDI_FECHA as date text
     std::string importeOrigen;   // vouchers: "debit / credit"
@@ -24,10 +25,12 @@ struct Hallazgo {
 // What a run counts beside its lines; the defaults count as a single run
 // always has.
 struct Conteo {
-    // Rows not found in the destination whose audit date and time are at or
-    // after this moment are pending, not missing: the replica may not have
-    // caught up yet.
+    // Rows not found in the destination whose audit date and time lie from
+    // pendientesDesde to pendientesHasta (the moment the run started) are
+    // pending, not missing: the replica may not have caught up yet. A row
+    // dated later than the run is no excuse: it is missing.
     std::optional<plataforma::FechaHora> pendientesDesde;
+    std::optional<plataforma::FechaHora> pendientesHasta;
     // Found lines whose amounts differ by at most this count as equal.
     Decimal tolerancia;
     // Whether to look for documents the destination holds twice; for types 11
@@ -52,7 +55,7 @@ struct Resumen {
     std::size_t duplicados = 0;      // found lines whose document the destination holds more than once
     Total totalOrigen;               // origin amounts of the lines (vouchers: debit sums)
     Total totalDestino;              // destination amounts of the found lines
-    std::vector<Hallazgo> hallazgos; // up to Conteo::maximoHallazgos
+    std::vector<Hallazgo> hallazgos; // up to Conteo::maximoHallazgos, pending rows among them
     std::size_t hallazgosOmitidos = 0;
     std::string reporte;             // the report file's path
 };

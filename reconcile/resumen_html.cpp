@@ -173,7 +173,7 @@ Datos hallazgo(const Hallazgo& h) {
     d.set("fecha", cp1252AUtf8(h.fecha));
     d.set("origen", cp1252AUtf8(h.importeOrigen));
     d.set("destino", cp1252AUtf8(h.importeDestino));
-    d.set("ausente", h.noEncontrado);
+    d.set("ausente", h.noEncontrado || h.pendiente);
     Datos etiquetas = lista();
     auto etiqueta = [&](bool marcado, const char* clase, const char* texto) {
         if (!marcado) return;
@@ -185,6 +185,7 @@ Datos hallazgo(const Hallazgo& h) {
     etiqueta(h.noEncontrado, "noencontrado", "no encontrado");
     etiqueta(h.diferente, "diferente", "diferente");
     etiqueta(h.duplicado, "duplicado", "duplicado");
+    etiqueta(h.pendiente, "pendiente", "pendiente");
     d.set("etiquetas", etiquetas);
     return d;
 }
@@ -206,6 +207,9 @@ Datos veredicto(const Revision& revision) {
         else ++errores;
     }
     std::string cuenta = plural(revision.pares.size(), "par revisado", "pares revisados");
+    if (!revision.sinRevisar.empty())
+        cuenta = std::to_string(revision.pares.size()) + " de " +
+                 plural(revision.pares.size() + revision.sinRevisar.size(), "par revisado", "pares revisados");
     std::string detalle;
     auto parte = [&](std::size_t n, std::string_view singular, std::string_view varios) {
         if (n == 0) return;
@@ -237,7 +241,8 @@ Datos veredicto(const Revision& revision) {
 // A cell of the matrix: its outcome, counts, and a link to what explains it.
 Datos celda(const ParRevision& par) {
     const std::string clase(claseDe(par)), compania = cp1252AUtf8(par.compania), tipo = std::to_string(par.tipo);
-    const bool conError = clase == "error", conDetalle = clase == "diferencias";
+    const bool conError = clase == "error",
+               conDetalle = clase == "diferencias" || (clase == "pendiente" && !par.resumen.hallazgos.empty());
     Datos c;
     c.set("vacia", false);
     c.set("compania", compania);
@@ -290,6 +295,13 @@ Datos datosPagina(const Revision& revision) {
         if (fila == filas.end()) fila = filas.insert(filas.end(), Fila{par.compania, {}});
         fila->pares.push_back(&par);
     }
+    // The pairs a stop left out keep their row and column, with empty cells.
+    for (const auto& par : revision.sinRevisar) {
+        if (std::find(tipos.begin(), tipos.end(), par.tipo) == tipos.end()) tipos.push_back(par.tipo);
+        if (std::none_of(filas.begin(), filas.end(), [&](const Fila& f) { return f.compania == par.compania; }))
+            filas.push_back(Fila{par.compania, {}});
+    }
+    std::sort(filas.begin(), filas.end(), [](const Fila& a, const Fila& b) { return a.compania < b.compania; });
     std::sort(tipos.begin(), tipos.end());
 
     Datos datosTipos = lista();
@@ -304,6 +316,8 @@ Datos datosPagina(const Revision& revision) {
         f.set("compania", compania);
         std::string nombre;
         std::vector<std::string> destinos;
+        for (const auto& par : revision.sinRevisar)
+            if (par.compania == fila.compania && nombre.empty()) nombre = par.nombreCompania;
         for (const auto* par : fila.pares) {
             if (nombre.empty()) nombre = par->nombreCompania;
             if (par->companiaDestino != par->compania &&
@@ -339,7 +353,7 @@ Datos datosPagina(const Revision& revision) {
             Datos e = base;
             e.set("mensaje", mensajeError(par));
             errores.push_back(e);
-        } else if (clase == "diferencias") {
+        } else if (clase == "diferencias" || (clase == "pendiente" && !r.hallazgos.empty())) {
             Datos det = base;
             det.set("destinoDistinto", par.companiaDestino != par.compania);
             det.set("destino", cp1252AUtf8(par.companiaDestino));

@@ -55,6 +55,10 @@ std::string jsonRevision(const Revision& v) {
             {"error", p.error.empty() ? ordered_json(nullptr) : ordered_json(utf8(p.error))},
         });
     }
+    ordered_json sinRevisar = ordered_json::array();
+    for (const auto& p : v.sinRevisar)
+        sinRevisar.push_back(
+            {{"compania", utf8(p.compania)}, {"compania_destino", utf8(p.companiaDestino)}, {"tipo", p.tipo}});
     const ordered_json documento = {
         {"version", 1},
         {"inicio", v.inicio},
@@ -68,6 +72,7 @@ std::string jsonRevision(const Revision& v) {
         {"estado_salida", v.estadoSalida},
         {"interrumpido", v.interrumpida},
         {"resultados", resultados},
+        {"sin_revisar", sinRevisar},
     };
     return documento.dump(2) + "\n";
 }

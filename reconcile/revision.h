@@ -36,6 +36,8 @@ struct Revision {
     int estadoSalida = 0;
     bool interrumpida = false;      // cut short: only the pairs that ran are listed
     std::vector<ParRevision> pares; // in (company, type) order
+    // The pairs a stop left unreviewed (their company, destination and type).
+    std::vector<ParRevision> sinRevisar;
 };
 
 }  // namespace autorep::conciliacion

@@ -20,6 +20,8 @@ public:
     virtual void avanzar(const std::string& textoRegistro) = 0;
     // The run waits for its report, which another run is writing.
     virtual void avisarEspera(const std::string& texto) = 0;
+    // Called as the wait goes on, a few times a second: the window repaints.
+    virtual void seguirEsperando() {}
 };
 
 }  // namespace autorep::conciliacion

@@ -218,13 +218,18 @@ TEST_F(Corrida, UnErrorEnMedioDejaEnDiscoLasLineasAnteriores) {
     e.auditar("2016-10-05", "10:00:00", 1, 30, 'I', "CP000030");
     e.auditar("2016-10-05", "10:00:00", 1, 31, 'I', "CP000031");
     entradas.tipo = "1";
+    Resumen cuenta;
     try {
-        correr();
+        conciliacion::EntornoCorrida entorno{regional, reloj, [this] { return e.aplicacion(); }, avisador, vista};
+        conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno, cuenta);
         FAIL() << "the missing table went unnoticed";
     } catch (const bd::ErrorBaseDatos& error) {
         EXPECT_NE(std::string(error.what()).find("COMPROBANTE_DETALLE"), std::string::npos) << error.what();
     }
     EXPECT_EQ(reporte("1"), "CP000030,05/10/2016,30,CD ,No encontrado,No encontrado\r\n");
+    EXPECT_EQ(cuenta.lineas, 1u) << "what was counted before the fault stays counted";
+    EXPECT_EQ(cuenta.noEncontrados, 1u);
+    EXPECT_EQ(cuenta.reporte, e.aplicacion() + "/comparacion1.txt");
     EXPECT_EQ(vista.eventos.end()[-2], "ocultarRegistro");
     EXPECT_EQ(vista.eventos.back(), "ocultarEstado");
     EXPECT_FALSE(DbCia.conectada());
@@ -319,7 +324,8 @@ TEST_F(Corrida, UnaInterrupcionAntesDeEmpezarNoEscribeNada) {
     interrupcion.pedir();
     EXPECT_THROW(correr(), conciliacion::CorridaInterrumpida);
     EXPECT_FALSE(existe("comparacion21.txt"));
-    esperarLimpieza();
+    EXPECT_TRUE(vista.eventos.empty()) << "nothing began";
+    EXPECT_FALSE(DBEnvio.conectada());
 }
 
 }  // namespace

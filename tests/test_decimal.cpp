@@ -61,6 +61,11 @@ TEST(Decimal, ComparacionYDiferencia) {
     EXPECT_EQ(b.comparar(a), 1);
     EXPECT_EQ(a.comparar(*Decimal::leer("10.0050")), 0);
     EXPECT_EQ(a.menos(b)->absoluto().texto(), "0.005");
+    // Scales that cannot be matched: the integer parts decide, then the fractions.
+    const auto grande = *Decimal::leer("199999999999999999999.999999999"), fina = *Decimal::leer("100000000000000000.000000000000000001");
+    EXPECT_EQ(grande.comparar(fina), 1);
+    EXPECT_EQ(fina.comparar(grande), -1);
+    EXPECT_EQ(Decimal::leer("-199999999999999999999.999999999")->comparar(fina), -1);
 }
 
 }  // namespace

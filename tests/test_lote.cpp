@@ -186,7 +186,7 @@ TEST(LoteConcurrente, UnReporteOcupadoDemasiadoTiempoEsUnError) {
     e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
     const std::string reporte = e.aplicacion() + "/comparacion21.txt";
     // Another program holds the report's lock all along.
-    const int otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    const int otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     ASSERT_EQ(flock(otro, LOCK_EX), 0);
     const auto r = prueba::correrLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001", "--destino",
                                        e.servidorDestino(), "--compania-destino", "002", "--desde", "2016-10-01", "--hasta",
@@ -247,6 +247,44 @@ TEST(LoteRegistro, LoQueTengaElRegistroTerminaEnUnMensajeYNoEnUnAborto) {
         EXPECT_NE(r.error.find(c.mensaje), std::string::npos) << c.que << ": " << r.error;
         EXPECT_EQ(r.error.find("terminate"), std::string::npos) << c.que << ": " << r.error;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A hang-up the parent told the program to ignore (nohup) stays ignored.
+TEST(LoteSenales, UnaSenalQueElPadreIgnoraSigueIgnorada) {
+    prueba::Escenario e;
+    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1")});
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    const std::string reporte = e.aplicacion() + "/comparacion21.txt";
+    // The run waits for a report the test holds: a known moment to signal it.
+    const int otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(otro, LOCK_EX), 0);
+    prueba::Proceso lote("/bin/sh",
+                         {"-c", "trap '' HUP; exec \"$0\" \"$@\"", AUTOREP_LOTE, "--origen", e.servidorOrigen(),
+                          "--usuario", "admin", "--compania", "001", "--destino", e.servidorDestino(),
+                          "--compania-destino", "002", "--desde", "2016-10-01", "--hasta", "2016-10-31", "--directorio",
+                          e.aplicacion()},
+                         {{"AUTOREP_REGISTRO", "/nonexistent"}});
+    for (int i = 0; i < 2000 && lote.error().find("Esperando") == std::string::npos; ++i) usleep(5000);
+    ASSERT_NE(lote.error().find("Esperando"), std::string::npos) << lote.error();
+    lote.senal(SIGHUP);
+    usleep(300000);
+    close(otro);
+    ASSERT_TRUE(lote.esperar(60));
+    EXPECT_EQ(lote.estado(), 1) << "it ran to its end: " << lote.error();
+    const std::string lineas = prueba::contenido(reporte);
+    EXPECT_EQ(lineas.rfind("AB000001,", 0), 0u) << lineas;
+    EXPECT_EQ(lineas.substr(lineas.find(",1,")), ",1,No encontrado\r\n") << lineas;
+}
+
+TEST(LoteSenales, UnArgumentoQueWindows1252NoTieneNoSeCambiaPorOtro) {
+    const auto r = prueba::correrLote({"--origen", "/srv/\xD0\x94\xD0\xBE\xD0\xBA", "--usuario", "a", "--compania", "1",
+                                       "--destino", "d"});
+    EXPECT_EQ(r.estado, 2);
+    EXPECT_NE(r.error.find("no puede representar"), std::string::npos) << r.error;
 }
 
 }  // namespace

@@ -90,6 +90,10 @@ TEST(OpcionesLote, ErroresQueNombranLaOpcion) {
         {con({"--tipo", "21,31", "--tolerancia", "1."}), "--tolerancia"},
         {con({"--tolerancia", "1"}), "--tolerancia"},
         {con({"--revision", ""}), "--revision"},
+        {con({"--tipo", "21,31", "--desde", "2016-10-31", "--hasta", "2016-10-01"}), "--desde"},
+        // What the user typed comes back as typed (Windows-1252), not converted twice.
+        {con({"--desde", "a\xF1o-01-01"}), "\"a\xF1o-01-01\""},
+        {con({"--compania-destino", "Compa\xF1\xED" "a=1"}), "\"Compa\xF1\xED" "a\""},
     };
     for (const auto& c : casos) {
         try {

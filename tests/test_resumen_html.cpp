@@ -199,6 +199,23 @@ TEST(ResumenHtml, DocumentosConDiferencias) {
     EXPECT_TRUE(contiene(paginaRevision(revision), "<p class=\"nota omitidos\">250 documentos en el reporte"));
 }
 
+TEST(ResumenHtml, LosPendientesSeListanYLoNoRevisadoSeCuenta) {
+    Revision revision = revisionPrueba();
+    auto& pendiente = revision.pares[2].resumen;  // 001/31, pending only
+    ASSERT_EQ(revision.pares[2].tipo, 31);
+    Hallazgo h = hallazgo("FV00000009", "12", "No encontrado", false, false, false);
+    h.pendiente = true;
+    pendiente.hallazgos = {h};
+    ParRevision noCorrio = par("003", 21, ParRevision::Estado::Igual);
+    noCorrio.nombreCompania = "Tercera";
+    revision.sinRevisar = {noCorrio};
+    const std::string html = paginaRevision(revision);
+    EXPECT_TRUE(contiene(html, "id=\"detalle-001-31\"")) << "what a pending pair excuses is shown";
+    EXPECT_TRUE(contiene(html, "<span class=\"etiqueta etiqueta-pendiente\">pendiente</span>"));
+    EXPECT_TRUE(contiene(html, "Tercera")) << "a company a stop left out keeps its row";
+    EXPECT_TRUE(contiene(html, " de 6 pares revisados")) << "how many of the pairs planned ran";
+}
+
 TEST(ResumenHtml, TextosHostilesSeMuestranTalCual) {
     const struct {
         const char* nombre;

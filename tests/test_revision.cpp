@@ -3,8 +3,10 @@
 // pending, duplicated, gone from the origin, and a pair that cannot complete.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <regex>
 
@@ -20,15 +22,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Records the board's calls; its terminar may ask for a stop.
+// Records the board's calls, which come from several threads; its terminar
+// may ask for a stop.
 class TableroGrabador final : public app::TableroRevision {
 public:
-    void empezar(const std::string& c, std::int64_t t) override { empezados.push_back(c + "/" + std::to_string(t)); }
+    void empezar(const std::string& c, std::int64_t t) override {
+        const std::lock_guard<std::mutex> guarda(mutex);
+        empezados.push_back(c + "/" + std::to_string(t));
+    }
     void avanzar(const std::string&, std::int64_t, std::size_t, std::size_t) override {}
     void avisar(const std::string&, std::int64_t, const std::string&) override {}
     void terminar(const conciliacion::ParRevision&) override {
+        const std::lock_guard<std::mutex> guarda(mutex);
         if (++terminados == detenerTras && interrupcion) interrupcion->pedir();
     }
+    std::mutex mutex;
     std::vector<std::string> empezados;
     int terminados = 0;
     int detenerTras = 0;
@@ -49,7 +57,8 @@ protected:
         // 001, type 21: every outcome of an amount rule.
         e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "10.00"), Escenario::documento(21, 2, "AB", "000002", "20.00"),
                     Escenario::documento(21, 3, "AB", "000003", "30.00"), Escenario::documento(21, 4, "AB", "000004", "40.00"),
-                    Escenario::documento(21, 5, "AB", "000005", "50.00"), Escenario::documento(21, 6, "AB", "000006", "60.00")});
+                    Escenario::documento(21, 5, "AB", "000005", "50.00"), Escenario::documento(21, 6, "AB", "000006", "60.00"),
+                    Escenario::documento(21, 8, "AB", "000008", "80.00")});
         en101({Escenario::documento(21, 91, "AB", "000001", "10.00"),   // equal
                Escenario::documento(21, 92, "AB", "000002", "19.99"),   // within the tolerance of 0.01
                Escenario::documento(21, 93, "AB", "000003", "29.00"),   // different
@@ -62,6 +71,7 @@ protected:
         e.auditar("2016-10-31", "11:30:00", 21, 5, 'I', "AB000005");  // missing, 30 minutes before the start: pending
         e.auditar("2016-10-05", "09:00:00", 21, 6, 'I', "AB000006");
         e.auditar("2016-10-05", "09:00:00", 21, 7, 'I', "AB000007");  // gone from the origin
+        e.auditar("2016-10-31", "12:30:00", 21, 8, 'I', "AB000008");  // missing, dated after the start: no excuse
         // 001, type 31: only a pending document.
         e.enOrigen({Escenario::documento(31, 1, "FV", "00000001", "5")});
         e.auditar("2016-10-31", "11:45:00", 31, 1, 'I', "FV00000001");
@@ -89,10 +99,13 @@ protected:
     app::OpcionesLote opciones(std::vector<std::string> extra = {}) {
         std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "todas",
                                       "--destino", e.servidorDestino(), "--compania-destino", "001=101,002=102",
-                                      "--tipo", "1,11,21,31", "--desde", "2016-10-01", "--hasta", "2016-10-31",
+                                      "--desde", "2016-10-01", "--hasta", "2016-10-31",
                                       "--margen-minutos", "60", "--tolerancia", "0.01",
                                       "--revision", e.dir.str() + "/revision"};
         a.insert(a.end(), extra.begin(), extra.end());
+        // The types, unless the test names its own.
+        if (std::none_of(extra.begin(), extra.end(), [](const std::string& x) { return x.rfind("--tipo", 0) == 0; }))
+            a.insert(a.end(), {"--tipo", "1,11,21,31"});
         return app::leerOpcionesLote(a, {2016, 10, 31});
     }
     app::ResultadoRevision revisar(const app::OpcionesLote& o) {
@@ -135,12 +148,12 @@ TEST_F(Revision, ElResumenCuentaCadaDesenlace) {
     const Esperado esperados[] = {
         {"001", "101", 1, "diferencias", 1, 1, 1, 0, 0, 0, 1, 0, "100.5", "100.5"},  // duplicated voucher
         {"001", "101", 11, "diferencias", 1, 1, 0, 0, 1, 0, 0, 0, "10", "0"},         // header missing
-        {"001", "101", 21, "diferencias", 7, 6, 3, 1, 1, 1, 1, 1, "210", "118.99"},
+        {"001", "101", 21, "diferencias", 8, 7, 3, 1, 2, 1, 1, 1, "290", "118.99"},
         {"001", "101", 31, "igual", 1, 1, 0, 0, 0, 1, 0, 0, "5", "0"},                // pending only
         {"002", "102", 1, "igual", 0, 0, 0, 0, 0, 0, 0, 0, "0", "0"},
         {"002", "102", 11, "igual", 0, 0, 0, 0, 0, 0, 0, 0, "0", "0"},
         {"002", "102", 21, "igual", 1, 1, 1, 0, 0, 0, 0, 0, "1.25", "1.25"},
-        {"002", "102", 31, "error", 0, 0, 0, 0, 0, 0, 0, 0, "0", "0"},
+        {"002", "102", 31, "error", 1, 0, 0, 0, 0, 0, 0, 0, "0", "0"},  // fails at its first lookup
     };
     const auto& resultados = json["resultados"];
     ASSERT_EQ(resultados.size(), std::size(esperados));
@@ -169,22 +182,32 @@ TEST_F(Revision, ElResumenCuentaCadaDesenlace) {
             EXPECT_EQ(j["reporte"], r.carpeta + "/" + x.compania + "/comparacion" + std::to_string(x.tipo) + ".txt");
         }
     }
-    // The findings of the summary page, in the rows' order; the pending row is none.
+    // The findings of the summary page, in the rows' order.
     const auto& par = r.revision.pares.at(2).resumen;
-    ASSERT_EQ(par.hallazgos.size(), 3u);
-    EXPECT_EQ(par.hallazgos[0].codigo, "AB000003");
-    EXPECT_TRUE(par.hallazgos[0].diferente);
-    EXPECT_EQ(par.hallazgos[1].codigo, "AB000004");
-    EXPECT_TRUE(par.hallazgos[1].noEncontrado);
-    EXPECT_EQ(par.hallazgos[2].codigo, "AB000006");
-    EXPECT_TRUE(par.hallazgos[2].duplicado);
-    EXPECT_FALSE(par.hallazgos[2].diferente);
+    struct {
+        const char* codigo;
+        bool noEncontrado, diferente, duplicado, pendiente;
+    } hallazgos[] = {{"AB000003", false, true, false, false},
+                     {"AB000004", true, false, false, false},
+                     {"AB000005", false, false, false, true},
+                     {"AB000006", false, false, true, false},
+                     {"AB000008", true, false, false, false}};
+    ASSERT_EQ(par.hallazgos.size(), std::size(hallazgos));
+    for (std::size_t i = 0; i < std::size(hallazgos); ++i) {
+        const auto& h = par.hallazgos[i];
+        EXPECT_EQ(h.codigo, hallazgos[i].codigo);
+        EXPECT_EQ(h.noEncontrado, hallazgos[i].noEncontrado) << h.codigo;
+        EXPECT_EQ(h.diferente, hallazgos[i].diferente) << h.codigo;
+        EXPECT_EQ(h.duplicado, hallazgos[i].duplicado) << h.codigo;
+        EXPECT_EQ(h.pendiente, hallazgos[i].pendiente) << h.codigo;
+    }
     EXPECT_TRUE(fs::exists(r.carpeta + "/resumen.html"));
     // The report lines are a single run's: the tolerance and the margin only count.
     EXPECT_EQ(prueba::contenido(r.carpeta + "/001/comparacion21.txt"),
               "AB000001,05/10/2016,10,10\r\nAB000002,05/10/2016,20,19.99\r\nAB000003,05/10/2016,30,29\r\n"
               "AB000004,05/10/2016,40,No encontrado\r\nAB000005,31/10/2016,50,No encontrado\r\n"
-              "AB000006,05/10/2016,60,60\r\n");
+              "AB000006,05/10/2016,60,60\r\nAB000008,31/10/2016,80,No encontrado\r\n");
+    EXPECT_TRUE(json["sin_revisar"].empty());
 }
 
 TEST_F(Revision, CadaReporteTieneLosBytesDeUnaCorridaSola) {
@@ -219,7 +242,28 @@ TEST_F(Revision, InterrumpidaListaLosParesQueCorrieron) {
     EXPECT_EQ(json["interrumpido"], true);
     EXPECT_EQ(json["estado_salida"], 130);
     EXPECT_EQ(json["resultados"].size(), 2u);
+    EXPECT_EQ(json["sin_revisar"].size(), 6u) << "what was never reviewed is named";
     EXPECT_EQ(tablero.empezados, (std::vector<std::string>{"001/1", "001/11"}));
+}
+
+TEST_F(Revision, UnTipoSinReglaEsUnErrorYNoUnParIgual) {
+    const auto r = revisar(opciones({"--tipo=2,21"}));
+    ASSERT_EQ(r.revision.pares.size(), 4u);
+    for (const auto& p : r.revision.pares) {
+        if (p.tipo == 2) {
+            EXPECT_NE(p.error.find("no tiene regla"), std::string::npos) << p.compania;
+        } else {
+            EXPECT_TRUE(p.error.empty()) << p.compania << ": " << p.error;
+        }
+    }
+    EXPECT_EQ(r.revision.estadoSalida, 2);
+}
+
+TEST_F(Revision, SinDirectorioDeLaAplicacionNoEmpieza) {
+    app::EntornoRevision entorno{regional, reloj, e.dir.str() + "/no-existe", &interrupcion, tablero,
+                                 std::chrono::seconds(5)};
+    EXPECT_THROW(app::ejecutarRevision(opciones(), entorno), app::ErrorRevision);
+    EXPECT_FALSE(fs::exists(e.dir.str() + "/no-existe"));
 }
 
 TEST_F(Revision, UnaCarpetaQueNoEstaVaciaNoSeMezcla) {

@@ -49,8 +49,10 @@ TEST_F(Terminacion, UnaCorridaCortadaTerminaSinMensajeYLimpia) {
     auto& c = v->controles();
     emit c.LCiaOri->activated(0);
     c.CiaDes->setText("002");
-    // The signal lands while the run works: it hears it at its first check.
-    interrupcion.pedir();
+    // The signal lands while the run reads its audit rows.
+    v->DbCia.ponerObservador([this](const std::string& sql) {
+        if (sql.rfind("SELECT * FROM AUDITORIA", 0) == 0) interrupcion.pedir();
+    });
     QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(terminaciones, 1);
     EXPECT_TRUE(v->corridaInterrumpida());
@@ -87,6 +89,43 @@ TEST_F(Terminacion, LaSenalTerminaElProgramaTrasUnaCorridaDesatendida) {
         ASSERT_TRUE(ventana.esperar(10)) << "signal " << senal << " did not end the program";
         EXPECT_EQ(ventana.estado(), 0) << "signal " << senal;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A clock that asks for a stop when the run reads it: here, as the run logs a
+// destination it cannot reach, after its last check and before an error.
+class RelojQueDetiene final : public plataforma::Reloj {
+public:
+    explicit RelojQueDetiene(conciliacion::Interrupcion& i) : interrupcion_(i) {}
+    plataforma::FechaHora ahora() const override {
+        if (armado) interrupcion_.pedir();
+        return {{2016, 10, 20}, {12, 0, 0, 0}};
+    }
+    bool armado = false;
+
+private:
+    conciliacion::Interrupcion& interrupcion_;
+};
+
+TEST(TerminacionSinComprobacion, UnaParadaQueLaCorridaNoOyoTambienTermina) {
+    Escenario e;
+    conciliacion::Interrupcion interrupcion;
+    RelojQueDetiene reloj(interrupcion);
+    plataforma::Regional regional = prueba::regionalPrueba();
+    prueba::AvisadorGrabador avisador;
+    int terminaciones = 0;
+    principal::Tfprincipalautorep v({{}, reloj, regional, avisador, [&] { return e.aplicacion(); },
+                                     [&] { ++terminaciones; }, &interrupcion});
+    prueba::conDialogo([&](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin", e.servidorDestino()); });
+    v.activar();
+    emit v.controles().LCiaOri->activated(0);
+    v.controles().CiaDes->setText("999");  // no such destination: the run fails
+    reloj.armado = true;
+    QTest::mouseClick(v.controles().SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(terminaciones, 1) << "the stop asked for during the run still ends the program";
 }
 
 }  // namespace

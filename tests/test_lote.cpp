@@ -1,6 +1,9 @@
 // autorep-lote end to end on embedded databases.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -175,24 +178,37 @@ TEST(LoteInterrumpido, CtrlCCierraElReporteConLineasEnterasYSaleCon130) {
 
 }  // namespace
 
-#include <sys/file.h>
-#include <fcntl.h>
-
 namespace {
 
-TEST(LoteConcurrente, UnReporteOcupadoDemasiadoTiempoEsUnError) {
+// One document to reconcile, and its report held locked by another program.
+class ReporteAjeno : public ::testing::Test {
+protected:
+    void SetUp() override {
+        e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1")});
+        e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+        otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        ASSERT_EQ(flock(otro, LOCK_EX), 0);
+    }
+    void TearDown() override { soltar(); }
+    void soltar() {
+        if (otro >= 0) close(otro);
+        otro = -1;
+    }
+    std::vector<std::string> argumentos(std::vector<std::string> extra = {}) const {
+        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
+                                      "--destino", e.servidorDestino(), "--compania-destino", "002", "--desde",
+                                      "2016-10-01", "--hasta", "2016-10-31", "--directorio", e.aplicacion()};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    }
     prueba::Escenario e;
-    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1")});
-    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
     const std::string reporte = e.aplicacion() + "/comparacion21.txt";
-    // Another program holds the report's lock all along.
-    const int otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    ASSERT_EQ(flock(otro, LOCK_EX), 0);
-    const auto r = prueba::correrLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001", "--destino",
-                                       e.servidorDestino(), "--compania-destino", "002", "--desde", "2016-10-01", "--hasta",
-                                       "2016-10-31", "--directorio", e.aplicacion(), "--espera-reporte", "1"},
-                                      {{"AUTOREP_REGISTRO", "/nonexistent"}});
-    close(otro);
+    int otro = -1;
+};
+
+TEST_F(ReporteAjeno, OcupadoDemasiadoTiempoEsUnError) {
+    const auto r = prueba::correrLote(argumentos({"--espera-reporte", "1"}), {{"AUTOREP_REGISTRO", "/nonexistent"}});
+    soltar();
     EXPECT_EQ(r.estado, 2) << r.error;
     EXPECT_NE(r.error.find("Esperando a que otra corrida termine con el reporte " + reporte), std::string::npos) << r.error;
     EXPECT_NE(r.error.find("sigue en uso por otra corrida"), std::string::npos) << r.error;
@@ -254,25 +270,16 @@ TEST(LoteRegistro, LoQueTengaElRegistroTerminaEnUnMensajeYNoEnUnAborto) {
 namespace {
 
 // A hang-up the parent told the program to ignore (nohup) stays ignored.
-TEST(LoteSenales, UnaSenalQueElPadreIgnoraSigueIgnorada) {
-    prueba::Escenario e;
-    e.enOrigen({Escenario::documento(21, 1, "AB", "000001", "1")});
-    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
-    const std::string reporte = e.aplicacion() + "/comparacion21.txt";
-    // The run waits for a report the test holds: a known moment to signal it.
-    const int otro = open(reporte.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    ASSERT_EQ(flock(otro, LOCK_EX), 0);
-    prueba::Proceso lote("/bin/sh",
-                         {"-c", "trap '' HUP; exec \"$0\" \"$@\"", AUTOREP_LOTE, "--origen", e.servidorOrigen(),
-                          "--usuario", "admin", "--compania", "001", "--destino", e.servidorDestino(),
-                          "--compania-destino", "002", "--desde", "2016-10-01", "--hasta", "2016-10-31", "--directorio",
-                          e.aplicacion()},
-                         {{"AUTOREP_REGISTRO", "/nonexistent"}});
+TEST_F(ReporteAjeno, UnaSenalQueElPadreIgnoraSigueIgnorada) {
+    // The run waits for the report the test holds: a known moment to signal it.
+    std::vector<std::string> a = {"-c", "trap '' HUP; exec \"$0\" \"$@\"", AUTOREP_LOTE};
+    for (const auto& x : argumentos()) a.push_back(x);
+    prueba::Proceso lote("/bin/sh", a, {{"AUTOREP_REGISTRO", "/nonexistent"}});
     for (int i = 0; i < 2000 && lote.error().find("Esperando") == std::string::npos; ++i) usleep(5000);
     ASSERT_NE(lote.error().find("Esperando"), std::string::npos) << lote.error();
     lote.senal(SIGHUP);
     usleep(300000);
-    close(otro);
+    soltar();
     ASSERT_TRUE(lote.esperar(60));
     EXPECT_EQ(lote.estado(), 1) << "it ran to its end: " << lote.error();
     const std::string lineas = prueba::contenido(reporte);

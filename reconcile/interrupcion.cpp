@@ -1,5 +1,8 @@
 #include "reconcile/interrupcion.h"
 
+#include <system_error>
+#include <thread>
+
 #include "platform/cp1252.h"
 
 namespace autorep::conciliacion {
@@ -10,7 +13,17 @@ CorridaInterrumpida::CorridaInterrumpida()
 void Interrupcion::pedir() noexcept {
     pedida_ = true;
     const std::lock_guard<std::mutex> guarda(mutex_);
-    for (bd::Conexion* c : conexiones_) c->cancelar();
+    // The cancel runs on a thread made now, after the engine's library is
+    // loaded, not on the caller's (the signal's thread predates it): engine
+    // state on that older thread made LeakSanitizer's exit scan crash.
+    auto cancelar = [this] {
+        for (bd::Conexion* c : conexiones_) c->cancelar();
+    };
+    try {
+        std::thread(cancelar).join();
+    } catch (const std::system_error&) {
+        cancelar();  // no thread to be had: here, then
+    }
 }
 
 Interrupcion::Registro::Registro(const Interrupcion* interrupcion, std::vector<bd::Conexion*> conexiones)

@@ -29,13 +29,6 @@ using namespace autorep;
 
 namespace {
 
-// Ctrl-C, SIGTERM and SIGHUP ask the run to stop at its next check. Never
-// destroyed: the signal thread may still use it while the program ends.
-conciliacion::Interrupcion& interrupcion() {
-    static auto* i = new conciliacion::Interrupcion;
-    return *i;
-}
-
 void escribirError(const std::string& texto) {
     const std::string linea = plataforma::aSistema(texto) + "\n";
     std::fwrite(linea.data(), 1, linea.size(), stderr);
@@ -91,7 +84,7 @@ private:
 int revisar(const app::OpcionesLote& o, const std::string& directorio, const plataforma::Regional& regional,
             const plataforma::Reloj& reloj) {
     app::TableroTerminal tablero(stderr);
-    app::EntornoRevision entorno{regional, reloj, directorio, &interrupcion(), tablero,
+    app::EntornoRevision entorno{regional, reloj, directorio, &conciliacion::Interrupcion::delPrograma(), tablero,
                                  std::chrono::seconds(o.esperaReporte)};
     try {
         const auto r = app::ejecutarRevision(o, entorno);
@@ -160,7 +153,7 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
 
         VistaTerminal vista;
         conciliacion::EntornoCorrida entorno{regional, reloj, [&] { return directorio; }, avisador, vista,
-                                             &interrupcion(), std::chrono::seconds(o.esperaReporte)};
+                                             &conciliacion::Interrupcion::delPrograma(), std::chrono::seconds(o.esperaReporte)};
         const conciliacion::EntradasCorrida entradas{nombre,
                                                      o.companiaDestino,
                                                      o.tipo,
@@ -228,7 +221,8 @@ int ejecutar(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    plataforma::atenderSenalesDeTerminacion([](int) { interrupcion().pedir(); });
+    // Ctrl-C, SIGTERM and SIGHUP ask the run to stop at its next check.
+    plataforma::atenderSenalesDeTerminacion([](int) { conciliacion::Interrupcion::delPrograma().pedir(); });
     plataforma::usarCaracteresDelSistema();
     // Whatever goes wrong ends in a Spanish message and an exit status, never an abort.
     try {

@@ -13,18 +13,10 @@
 
 using namespace autorep;
 
-namespace {
-// Set from the signal thread; never destroyed, as that thread outlives main.
-conciliacion::Interrupcion& interrupcion() {
-    static auto* i = new conciliacion::Interrupcion;
-    return *i;
-}
-}  // namespace
-
 int main(int argc, char** argv) {
     // Before any thread starts, so that the Firebird engine never takes SIGTERM
     // or Ctrl-C: the window decides what they do.
-    plataforma::atenderSenalesDeTerminacion([](int) { interrupcion().pedir(); });
+    plataforma::atenderSenalesDeTerminacion([](int) { conciliacion::Interrupcion::delPrograma().pedir(); });
     acceso::Aplicacion aplicacion(argc, argv);
     acceso::AvisadorQt avisador;
     plataforma::RelojSistema reloj;
@@ -47,7 +39,7 @@ int main(int argc, char** argv) {
     principal::Tfprincipalautorep fprincipalautorep({app::argumentosInicio(argc, argv), reloj, regional, avisador,
                                                      [&avisador] { return app::diraplicacion(avisador); },
                                                      // Leaves every event loop, a message box's too.
-                                                     [] { QCoreApplication::exit(0); }, &interrupcion()});
+                                                     [] { QCoreApplication::exit(0); }, &conciliacion::Interrupcion::delPrograma()});
     aplicacion.alRecibirSenal([&fprincipalautorep] { fprincipalautorep.alPedirTerminacion(); });
     fprincipalautorep.show();
     const int estado = aplicacion.exec();

@@ -112,11 +112,12 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         if (requerida) fallar(std::string("Falta la opción obligatoria --") + nombre + ".");
         return {};
     };
-    auto entorno = [](const char* variable) {
+    auto entorno = [](const char* variable) -> std::optional<std::string> {
         const char* crudo = std::getenv(variable);
-        if (crudo && !plataforma::representable(crudo))
+        if (!crudo) return std::nullopt;
+        if (!plataforma::representable(crudo))
             fallar(std::string("La variable ") + variable + " tiene letras que el programa no puede representar (Windows-1252).");
-        return plataforma::variableEntorno(variable);
+        return plataforma::deSistema(crudo);
     };
     o.origen = tomar("origen", true);
     o.usuario = tomar("usuario", true);
@@ -131,11 +132,10 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         o.compania = o.companias.front();
     }
     o.destino = tomar("destino", true);
-    o.clave = valores.contains("clave") ? valores["clave"] : entorno("AUTOREP_CLAVE");
+    o.clave = valores.contains("clave") ? valores["clave"] : entorno("AUTOREP_CLAVE").value_or("");
     o.usuarioDestino = valores.contains("usuario-destino") ? valores["usuario-destino"] : o.usuario;
-    o.claveDestino = valores.contains("clave-destino")              ? valores["clave-destino"]
-                     : plataforma::hayVariableEntorno("AUTOREP_CLAVE_DESTINO") ? entorno("AUTOREP_CLAVE_DESTINO")
-                                                                       : o.clave;
+    o.claveDestino = valores.contains("clave-destino") ? valores["clave-destino"]
+                                                       : entorno("AUTOREP_CLAVE_DESTINO").value_or(o.clave);
     o.companiaDestino = o.compania;
     if (valores.contains("compania-destino")) {
         const std::string& d = valores["compania-destino"];

@@ -62,21 +62,17 @@ public:
     void informacion(const std::string&) override {}
 };
 
-std::string dosCifras(unsigned n) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02u", n);
-    return buf;
-}
-
 // <directorio>/revisiones/AAAAMMDD-HHMMSS, or -2, -3... when two start in one second.
 std::string carpetaPorOmision(const std::string& directorio, const plataforma::FechaHora& m) {
     const std::string padre = plataforma::rutaArchivo(directorio, "\\revisiones");
     if (!plataforma::crearCarpetas(padre))
         throw ErrorRevision(plataforma::ansi("No se pudo crear la carpeta ") + padre + ".");
-    const std::string nombre = std::to_string(m.fecha.anio) + dosCifras(m.fecha.mes) + dosCifras(m.fecha.dia) + "-" +
-                               dosCifras(m.hora.hora) + dosCifras(m.hora.minuto) + dosCifras(m.hora.segundo);
+    char nombre[32];
+    std::snprintf(nombre, sizeof nombre, "%04d%02u%02u-%02u%02u%02u", m.fecha.anio, m.fecha.mes, m.fecha.dia, m.hora.hora,
+                  m.hora.minuto, m.hora.segundo);
     for (int n = 1; n < 1000; ++n) {
-        const std::string carpeta = plataforma::rutaArchivo(padre, "\\" + nombre + (n > 1 ? "-" + std::to_string(n) : ""));
+        const std::string carpeta =
+            plataforma::rutaArchivo(padre, "\\" + std::string(nombre) + (n > 1 ? "-" + std::to_string(n) : ""));
         if (plataforma::crearCarpeta(carpeta)) return carpeta;
         if (!plataforma::existe(carpeta)) break;
     }

@@ -41,16 +41,16 @@ void TableroTerminal::borrar() {
 
 void TableroTerminal::dibujar() {
     borrar();
+    // A line that wrapped would leave the next redraw one line short.
+    winsize ventana{};
+    const std::size_t columnas =
+        ioctl(fileno(salida_), TIOCGWINSZ, &ventana) == 0 && ventana.ws_col > 0 ? ventana.ws_col - 1 : 79;
     for (const auto& e : enCurso_) {
         const int ancho = 24, lleno = e.total ? static_cast<int>(ancho * e.hechos / e.total) : 0;
         std::string linea = formato("%-4s tipo %-3lld [%s%s] %zu/%zu", plataforma::aSistema(e.compania).c_str(),
                                     static_cast<long long>(e.tipo), std::string(lleno, '#').c_str(),
                                     std::string(ancho - lleno, '.').c_str(), e.hechos, e.total);
         if (!e.aviso.empty()) linea += "  " + plataforma::aSistema(e.aviso);
-        // A line that wrapped would leave the next redraw one line short.
-        winsize ventana{};
-        const std::size_t columnas =
-            ioctl(fileno(salida_), TIOCGWINSZ, &ventana) == 0 && ventana.ws_col > 0 ? ventana.ws_col - 1 : 79;
         std::size_t corte = 0, letras = 0;
         while (corte < linea.size() && letras < columnas) {
             ++letras;

@@ -1,5 +1,7 @@
 #include "platform/fecha.h"
 
+#include <chrono>
+
 namespace autorep::plataforma {
 
 bool esBisiesto(int anio) {
@@ -20,41 +22,22 @@ FechaHora inicioDelMes(const Fecha& hoy) {
     return {{hoy.anio, hoy.mes, 1}, {0, 0, 0, 0}};
 }
 
-namespace {
-// Days since 1970-01-01 and back (Howard Hinnant's civil calendar algorithms).
-long diasDesdeCivil(int y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long>(doe) - 719468;
+long diasDesde1970(const Fecha& f) {
+    using namespace std::chrono;
+    const sys_days dia = year{f.anio} / month{f.mes} / day{f.dia};
+    return dia.time_since_epoch().count();
 }
-Fecha civilDesdeDias(long z) {
-    z += 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long y = static_cast<long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<int>(y + (m <= 2)), m, d};
-}
-}  // namespace
 
 FechaHora sumarMinutos(const FechaHora& momento, long minutos) {
-    long total = diasDesdeCivil(momento.fecha.anio, momento.fecha.mes, momento.fecha.dia) * 1440 +
-                 momento.hora.hora * 60 + momento.hora.minuto + minutos;
-    long dias = total / 1440, resto = total % 1440;
-    if (resto < 0) {
-        resto += 1440;
-        --dias;
-    }
-    return {civilDesdeDias(dias),
-            {static_cast<unsigned>(resto / 60), static_cast<unsigned>(resto % 60), momento.hora.segundo,
-             momento.hora.milisegundo}};
+    using namespace std::chrono;
+    const auto instante = sys_days{days{diasDesde1970(momento.fecha)}} + hours{momento.hora.hora} +
+                          std::chrono::minutes{momento.hora.minuto + minutos};
+    const auto dia = floor<days>(instante);
+    const year_month_day fecha{dia};
+    const hh_mm_ss reloj{instante - dia};
+    return {{static_cast<int>(fecha.year()), static_cast<unsigned>(fecha.month()), static_cast<unsigned>(fecha.day())},
+            {static_cast<unsigned>(reloj.hours().count()), static_cast<unsigned>(reloj.minutes().count()),
+             momento.hora.segundo, momento.hora.milisegundo}};
 }
 
 FechaHora finDelMes(const Fecha& hoy) {

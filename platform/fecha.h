@@ -38,6 +38,9 @@ bool fechaValida(const Fecha& f);
 FechaHora inicioDelMes(const Fecha& hoy);
 FechaHora finDelMes(const Fecha& hoy);
 
+// Days from 1 January 1970 to the date (negative before it).
+long diasDesde1970(const Fecha& fecha);
+
 // The moment that many minutes later (earlier when negative), by the calendar.
 FechaHora sumarMinutos(const FechaHora& momento, long minutos);
 

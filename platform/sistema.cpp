@@ -40,7 +40,7 @@ std::string deSistema(std::string_view texto) {
 }
 #endif
 
-bool representable(std::string_view texto) { return aSistema(deSistema(texto)) == texto || !esUtf8Valido(texto); }
+bool representable(std::string_view texto) { return !esUtf8Valido(texto) || aSistema(deSistema(texto)) == texto; }
 
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
     return std::fopen(aSistema(nombre).c_str(), modo);
@@ -102,12 +102,5 @@ void usarCaracteresDelSistema() {
     std::setlocale(LC_CTYPE, "C.UTF-8");
 #endif
 }
-
-std::string variableEntorno(const char* nombre) {
-    const char* v = std::getenv(nombre);
-    return v ? deSistema(v) : std::string{};
-}
-
-bool hayVariableEntorno(const char* nombre) { return std::getenv(nombre) != nullptr; }
 
 }  // namespace autorep::plataforma

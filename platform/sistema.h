@@ -47,8 +47,5 @@ bool leerArchivo(std::string_view nombre, std::string& contenido);
 // accented letter. Call it once at start.
 void usarCaracteresDelSistema();
 
-// An environment variable as program text; empty when it is not set.
-std::string variableEntorno(const char* nombre);
-bool hayVariableEntorno(const char* nombre);
 
 }  // namespace autorep::plataforma

@@ -10,6 +10,11 @@ namespace autorep::conciliacion {
 CorridaInterrumpida::CorridaInterrumpida()
     : std::runtime_error(plataforma::ansi("Interrumpido: el reporte guarda las líneas escritas hasta aquí.")) {}
 
+Interrupcion& Interrupcion::delPrograma() {
+    static auto* interrupcion = new Interrupcion;
+    return *interrupcion;
+}
+
 void Interrupcion::pedir() noexcept {
     pedida_ = true;
     const std::lock_guard<std::mutex> guarda(mutex_);

@@ -23,6 +23,10 @@ public:
 // a long sort or lookup does not delay it either.
 class Interrupcion {
 public:
+    // The program's own, which its termination signals set. Never destroyed:
+    // the signal thread may still use it while the program ends.
+    static Interrupcion& delPrograma();
+
     void pedir() noexcept;
     bool pedida() const noexcept { return pedida_; }
     void comprobar() const {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "platform/cp1252.h"
+#include "platform/fecha.h"
 #include "plantilla_resumen.h"
 
 namespace autorep::conciliacion {
@@ -67,15 +68,6 @@ struct Momento {
     std::optional<long long> segundosUtc;
 };
 
-long long diasDesde1970(int anio, unsigned mes, unsigned dia) {
-    const int a = anio - (mes <= 2 ? 1 : 0);
-    const int era = (a >= 0 ? a : a - 399) / 400;
-    const unsigned anioEra = static_cast<unsigned>(a - era * 400);
-    const unsigned diaAnio = (153 * (mes + (mes > 2 ? -3 : 9)) + 2) / 5 + dia - 1;
-    const unsigned diaEra = anioEra * 365 + anioEra / 4 - anioEra / 100 + diaAnio;
-    return static_cast<long long>(era) * 146097 + diaEra - 719468;
-}
-
 std::optional<Momento> leerMomento(std::string_view iso) {
     auto numero = [&](std::size_t desde, std::size_t largo) -> std::optional<int> {
         if (desde + largo > iso.size()) return std::nullopt;
@@ -99,7 +91,8 @@ std::optional<Momento> leerMomento(std::string_view iso) {
     char texto[64];
     std::snprintf(texto, sizeof texto, "%02d/%02d/%04d %02d:%02d:%02d", *dia, *mes, *anio, *hora, *minuto, *segundo);
     Momento m{texto, {}, {}};
-    const long long local = diasDesde1970(*anio, static_cast<unsigned>(*mes), static_cast<unsigned>(*dia)) * 86400 +
+    const long long local = plataforma::diasDesde1970({*anio, static_cast<unsigned>(*mes), static_cast<unsigned>(*dia)}) *
+                                86400LL +
                             *hora * 3600 + *minuto * 60 + *segundo;
     const std::string_view zona = iso.substr(resto);
     if (zona == "Z") {

@@ -59,3 +59,25 @@ TEST(Rutas, LaBarraInicialEsElSeparadorDelSistema) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Fecha, SumarMinutosCruzaDiasMesesYAnios) {
+    using autorep::plataforma::FechaHora;
+    struct {
+        FechaHora desde;
+        long minutos;
+        FechaHora hasta;
+    } casos[] = {
+        {{{2016, 10, 31}, {12, 0, 30, 250}}, -60, {{2016, 10, 31}, {11, 0, 30, 250}}},
+        {{{2017, 1, 1}, {0, 10, 0, 0}}, -30, {{2016, 12, 31}, {23, 40, 0, 0}}},
+        {{{2024, 2, 28}, {23, 0, 0, 0}}, 120, {{2024, 2, 29}, {1, 0, 0, 0}}},
+        {{{2023, 3, 1}, {0, 0, 0, 0}}, -1, {{2023, 2, 28}, {23, 59, 0, 0}}},
+        {{{1969, 12, 31}, {23, 59, 0, 0}}, 2, {{1970, 1, 1}, {0, 1, 0, 0}}},
+    };
+    for (const auto& c : casos) EXPECT_EQ(autorep::plataforma::sumarMinutos(c.desde, c.minutos), c.hasta) << c.minutos;
+    EXPECT_EQ(autorep::plataforma::diasDesde1970({1970, 1, 1}), 0);
+    EXPECT_EQ(autorep::plataforma::diasDesde1970({1969, 12, 31}), -1);
+}
+
+}  // namespace

@@ -60,7 +60,7 @@ public:
         ++hechos_;
         dibujar(false);
     }
-    void avisarEspera(const std::string& texto) override { escribirError(texto); }
+    void avisarEspera(const std::string& reporte) override { escribirError(conciliacion::textoEsperaReporte(reporte)); }
 
 private:
     void dibujar(bool final) {

@@ -45,7 +45,9 @@ public:
         ++hechos_;
         if (hechos_ % 256 == 0 || hechos_ == total_) tablero_.avanzar(compania_, tipo_, hechos_, total_);
     }
-    void avisarEspera(const std::string& texto) override { tablero_.avisar(compania_, tipo_, texto); }
+    void avisarEspera(const std::string& reporte) override {
+        tablero_.avisar(compania_, tipo_, conciliacion::textoEsperaReporte(reporte));
+    }
 
 private:
     TableroRevision& tablero_;

@@ -196,8 +196,11 @@ void Tfprincipalautorep::mostrarRegistro() { ui->Edit1->setVisible(true); }
 
 void Tfprincipalautorep::ocultarRegistro() { ui->Edit1->setVisible(false); }
 
-void Tfprincipalautorep::avisarEspera(const std::string& texto) {
-    ui->Panel3->ponerTitulo(aPantalla(texto));
+void Tfprincipalautorep::avisarEspera(const std::string& reporte) {
+    // The panel holds a short caption; the record box, the file, its name in sight.
+    ui->Panel3->ponerTitulo(QString::fromUtf8("Otra corrida usa el reporte: esperando ... "));
+    ui->Edit1->setText(aPantalla(reporte));
+    ui->Edit1->end(false);
     repintar();
 }
 

@@ -83,7 +83,7 @@ private:
     void mostrarRegistro() override;
     void ocultarRegistro() override;
     void avanzar(const std::string& textoRegistro) override;
-    void avisarEspera(const std::string& texto) override;
+    void avisarEspera(const std::string& reporte) override;
     void seguirEsperando() override { repintar(); }
     // Redraws what changed without handling any input.
     void repintar();

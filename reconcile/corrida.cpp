@@ -65,8 +65,7 @@ void comprobar(const EntornoCorrida& entorno) {
 // that a stop asked for meanwhile is heard.
 void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
     if (reporte.bloqueado()) return;
-    entorno.vista.avisarEspera(plataforma::ansi("Esperando a que otra corrida termine con el reporte ") + reporte.ruta() +
-                               " ...");
+    entorno.vista.avisarEspera(reporte.ruta());
     const auto limite = std::chrono::steady_clock::now() + entorno.esperaReporte;
     while (!reporte.bloquear()) {
         comprobar(entorno);
@@ -85,6 +84,10 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
               std::optional<Reporte>& reporte, Resumen& resumen);
 
 }  // namespace
+
+std::string textoEsperaReporte(const std::string& reporte) {
+    return plataforma::ansi("Esperando a que otra corrida termine con el reporte ") + reporte + " ...";
+}
 
 std::optional<std::int64_t> tipoEntero(const std::string& tipo) {
     std::string_view s = tipo;

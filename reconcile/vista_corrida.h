@@ -18,10 +18,13 @@ public:
     virtual void ocultarRegistro() = 0;
     // One audit row: its record text shown, painted, the bar advanced a step.
     virtual void avanzar(const std::string& textoRegistro) = 0;
-    // The run waits for its report, which another run is writing.
-    virtual void avisarEspera(const std::string& texto) = 0;
+    // The run waits for its report (the file's name), which another run is
+    // writing; textoEsperaReporte says so in words.
+    virtual void avisarEspera(const std::string& reporte) = 0;
     // Called as the wait goes on, a few times a second: the window repaints.
     virtual void seguirEsperando() {}
 };
+
+std::string textoEsperaReporte(const std::string& reporte);
 
 }  // namespace autorep::conciliacion

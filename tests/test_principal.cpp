@@ -115,6 +115,23 @@ TEST_F(Ventana, PonerElMismoTextoNoDisparaElCambio) {
     EXPECT_EQ(avisador.mensajes.size(), 1u);
 }
 
+TEST_F(Ventana, ElPanelDeEstadoTapaLosControlesQueCubre) {
+    auto v = crear();
+    auto& c = v->controles();
+    c.CboAgencia->addItem("Todas");
+    c.EUltenvio->setText("texto que no debe verse");
+    c.Panel3->ponerTitulo("Revisando");
+    c.Panel3->setVisible(true);
+    c.Panel3->raise();
+    v->show();
+    // The window as it shows the panel's place, against the panel drawn alone:
+    // a see-through panel lets the agency box and the text box below show.
+    const QImage enLaVentana = v->grab(c.Panel3->geometry()).toImage();
+    const QImage solo = c.Panel3->grab().toImage();
+    ASSERT_EQ(enLaVentana.size(), solo.size());
+    EXPECT_EQ(enLaVentana.convertToFormat(QImage::Format_RGB32), solo.convertToFormat(QImage::Format_RGB32));
+}
+
 TEST_F(Ventana, AgrandarDejaElPanelInferiorDe60YTodoEnSuLugar) {
     auto v = crear();
     auto& c = v->controles();

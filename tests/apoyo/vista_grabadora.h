@@ -18,7 +18,7 @@ public:
         eventos.push_back("avanzar:" + t);
         ++pasos;
     }
-    void avisarEspera(const std::string& t) override { eventos.push_back("espera:" + t); }
+    void avisarEspera(const std::string& r) override { eventos.push_back("espera:" + conciliacion::textoEsperaReporte(r)); }
     std::vector<std::string> eventos;
     std::size_t pasos = 0;
 };

@@ -2,12 +2,14 @@
 
 #include <vector>
 
+#include "db/cliente_fb.h"
 #include "platform/sistema.h"
 
 namespace autorep::bd::fb {
 
 Firebird::IMaster* maestro() {
-    static Firebird::IMaster* m = Firebird::fb_get_master_interface();
+    // A failed load raises, and the next call tries again.
+    static Firebird::IMaster* m = cargarClienteFirebird();
     return m;
 }
 

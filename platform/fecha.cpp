@@ -31,7 +31,7 @@ long diasDesde1970(const Fecha& f) {
 FechaHora sumarMinutos(const FechaHora& momento, long minutos) {
     using namespace std::chrono;
     const auto instante = sys_days{days{diasDesde1970(momento.fecha)}} + hours{momento.hora.hora} +
-                          std::chrono::minutes{momento.hora.minuto + minutos};
+                          std::chrono::minutes{static_cast<long>(momento.hora.minuto) + minutos};
     const auto dia = floor<days>(instante);
     const year_month_day fecha{dia};
     const hh_mm_ss reloj{instante - dia};

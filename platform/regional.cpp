@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <optional>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/ancho.h"
+#else
 #include <langinfo.h>
 #endif
 
@@ -24,7 +28,15 @@ std::size_t largoDeRacha(std::string_view s, std::size_t pos) {
     return n;
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// One setting of the user's locale (with the changes made in the Control
+// Panel); empty when Windows does not give it.
+std::string deLocale(LCTYPE dato) {
+    wchar_t buf[128];
+    const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, dato, buf, 128);
+    return n > 1 ? deAncho(std::wstring_view(buf, static_cast<std::size_t>(n - 1))) : std::string();
+}
+#else
 // strftime conversions of the C library's date and time formats.
 std::string deStrftime(std::string_view f) {
     std::string r;
@@ -62,19 +74,32 @@ std::string deStrftime(std::string_view f) {
     }
     return r;
 }
-#endif
 
 std::string primerSeparador(std::string_view patron, std::string_view porDefecto) {
     for (char c : patron)
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ')) return std::string(1, c);
     return std::string(porDefecto);
 }
+#endif
 
 }  // namespace
 
 Regional regionalDeLocale() {
     Regional r;
-#ifndef _WIN32
+#ifdef _WIN32
+    // Windows' patterns are the program's own.
+    const auto tomar = [](LCTYPE dato, std::string& destino) {
+        std::string v = deLocale(dato);
+        if (!v.empty()) destino = std::move(v);
+    };
+    tomar(LOCALE_SSHORTDATE, r.fechaCorta);
+    tomar(LOCALE_STIMEFORMAT, r.horaLarga);
+    tomar(LOCALE_SDATE, r.separadorFecha);
+    tomar(LOCALE_STIME, r.separadorHora);
+    tomar(LOCALE_SDECIMAL, r.separadorDecimal);
+    tomar(LOCALE_S1159, r.designadorAm);
+    tomar(LOCALE_S2359, r.designadorPm);
+#else
     std::setlocale(LC_TIME, "");
     std::setlocale(LC_NUMERIC, "");
     const std::string fecha = deStrftime(nl_langinfo(D_FMT));

@@ -336,7 +336,12 @@ std::optional<ValorRegistro> RegistroArchivo::leerValor(RaizRegistro raiz, std::
 
 std::string rutaArchivoRegistro() {
     const char* ruta = std::getenv("AUTOREP_REGISTRO");
-    return ruta && *ruta ? std::string(ruta) : std::string("/etc/autorep/registro.reg");
+    if (ruta && *ruta) return ruta;
+#ifdef _WIN32
+    return {};
+#else
+    return "/etc/autorep/registro.reg";
+#endif
 }
 
 }  // namespace autorep::plataforma

@@ -7,7 +7,8 @@
 #include <string_view>
 
 // Read-only access to the Windows registry. On Linux the registry is a
-// regedit export file (.reg) named by AUTOREP_REGISTRO.
+// regedit export file (.reg) named by AUTOREP_REGISTRO; on Windows it is the
+// machine's own, unless AUTOREP_REGISTRO names such a file to read instead.
 namespace autorep::plataforma {
 
 enum class RaizRegistro { LocalMachine, CurrentUser };
@@ -59,10 +60,18 @@ private:
     friend class LectorReg;
 };
 
-// The path of the registry file: AUTOREP_REGISTRO, else /etc/autorep/registro.reg.
+// The path of the registry file: AUTOREP_REGISTRO, else on Linux
+// /etc/autorep/registro.reg and on Windows empty (the real registry).
 std::string rutaArchivoRegistro();
 
-// The registry of this machine, read afresh.
+// The registry of this machine, read afresh: the file above, or on Windows
+// without one the real registry.
 std::unique_ptr<Registro> registroDelSistema();
+
+#ifdef _WIN32
+// The real registry as a 64-bit program sees it, whatever AUTOREP_REGISTRO
+// says: where a 64-bit program such as the Firebird client keeps its keys.
+std::unique_ptr<Registro> registroDe64Bits();
+#endif
 
 }  // namespace autorep::plataforma

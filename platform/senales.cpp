@@ -1,7 +1,6 @@
 #include "platform/senales.h"
 
 #include <csignal>
-#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,6 +8,8 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
+
+#include <thread>
 #endif
 
 namespace autorep::plataforma {
@@ -19,17 +20,21 @@ std::function<void(int)>& receptor() {
     static auto* r = new std::function<void(int)>;
     return *r;
 }
-int tuberia[2] = {-1, -1};
 }  // namespace
 
 #ifdef _WIN32
 namespace {
+// Windows calls this on a thread of its own. Ctrl-C and Ctrl-Break arrive as
+// SIGINT; closing the console, logging off and shutting down as SIGTERM.
 BOOL WINAPI alControlDeConsola(DWORD tipo) {
-    if (tipo != CTRL_C_EVENT && tipo != CTRL_BREAK_EVENT && tipo != CTRL_CLOSE_EVENT) return FALSE;
-    if (receptor()) receptor()(SIGINT);
-    // Windows ends the process when this returns from a closing console: the
-    // run gets a few seconds to stop on whole lines and exit by itself first.
-    if (tipo == CTRL_CLOSE_EVENT) Sleep(5000);
+    const bool interrumpir = tipo == CTRL_C_EVENT || tipo == CTRL_BREAK_EVENT;
+    if (!interrumpir && tipo != CTRL_CLOSE_EVENT && tipo != CTRL_LOGOFF_EVENT && tipo != CTRL_SHUTDOWN_EVENT)
+        return FALSE;
+    if (receptor()) receptor()(interrumpir ? SIGINT : SIGTERM);
+    // For the last three Windows ends the process as soon as this returns (or
+    // a few seconds later at most): never returning lets the run stop on
+    // whole lines and the program exit by itself first.
+    if (!interrumpir) Sleep(INFINITE);
     return TRUE;
 }
 }  // namespace
@@ -41,6 +46,10 @@ void atenderSenalesDeTerminacion(std::function<void(int)> alLlegar) {
 
 int descriptorDeSenales() { return -1; }
 #else
+namespace {
+int tuberia[2] = {-1, -1};
+}  // namespace
+
 void atenderSenalesDeTerminacion(std::function<void(int)> alLlegar) {
     receptor() = std::move(alLlegar);
     if (pipe(tuberia) == 0) {

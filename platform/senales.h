@@ -8,7 +8,9 @@ namespace autorep::plataforma {
 // blocked in every thread, the Firebird engine's included (which would
 // otherwise take them and shut its connections in the middle of a lookup), and
 // a thread of ours takes each one and hands it to `alLlegar`, on that thread.
-// On Windows Ctrl-C and Ctrl-Break of the console arrive the same way, as SIGINT.
+// On Windows the console's Ctrl-C and Ctrl-Break arrive the same way, as
+// SIGINT, and its closing, a log-off or a shutdown as SIGTERM; a closing
+// console waits for the program to end by itself.
 void atenderSenalesDeTerminacion(std::function<void(int senal)> alLlegar);
 
 // The reading end of a pipe that receives one byte for each signal taken, so

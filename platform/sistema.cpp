@@ -5,7 +5,11 @@
 #include <cstring>
 #include <filesystem>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/ancho.h"
+#else
 #include <langinfo.h>
 #endif
 
@@ -13,6 +17,7 @@
 
 namespace autorep::plataforma {
 
+#ifndef _WIN32
 namespace {
 
 bool esUtf8Valido(std::string_view s) {
@@ -28,52 +33,99 @@ bool esUtf8Valido(std::string_view s) {
     return true;
 }
 
+std::filesystem::path ruta(std::string_view nombre) { return std::filesystem::path(cp1252AUtf8(nombre)); }
+
 }  // namespace
+#endif
 
 #ifdef _WIN32
-std::string aSistema(std::string_view texto) { return std::string(texto); }
-std::string deSistema(std::string_view texto) { return std::string(texto); }
+namespace {
+
+// Between UTF-16 and the ANSI code page; no best-fit letters: what the code
+// page lacks becomes '?'.
+std::string aAnsi(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string r(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, w.data(), static_cast<int>(w.size()), r.data(), n, nullptr,
+                        nullptr);
+    return r;
+}
+
+std::wstring deAnsi(std::string_view s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring r(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), r.data(), n);
+    return r;
+}
+
+std::filesystem::path ruta(std::string_view nombre) { return std::filesystem::path(ancho(nombre)); }
+
+UINT paginaAnterior = 0;
+void restaurarPagina() { SetConsoleOutputCP(paginaAnterior); }
+
+}  // namespace
+
+// On a machine whose ANSI code page is Windows-1252 both are the identity.
+std::string aSistema(std::string_view texto) { return GetACP() == 1252 ? std::string(texto) : aAnsi(ancho(texto)); }
+std::string deSistema(std::string_view texto) {
+    return GetACP() == 1252 ? std::string(texto) : deAncho(deAnsi(texto));
+}
+
+bool representable(std::string_view texto) { return aSistema(deSistema(texto)) == texto; }
+
+// Files and folders go through the wide API: the name keeps its letters even
+// where the ANSI code page is not Windows-1252.
+std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
+    return _wfopen(ancho(nombre).c_str(), ancho(modo).c_str());
+}
 #else
 std::string aSistema(std::string_view texto) { return cp1252AUtf8(texto); }
 std::string deSistema(std::string_view texto) {
     return esUtf8Valido(texto) ? utf8ACp1252(texto) : std::string(texto);
 }
-#endif
 
 bool representable(std::string_view texto) { return !esUtf8Valido(texto) || aSistema(deSistema(texto)) == texto; }
 
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
     return std::fopen(aSistema(nombre).c_str(), modo);
 }
+#endif
 
 bool crearCarpeta(std::string_view nombre) {
     std::error_code ec;
-    return std::filesystem::create_directory(aSistema(nombre), ec);
+    return std::filesystem::create_directory(ruta(nombre), ec);
 }
 
 bool crearCarpetas(std::string_view nombre) {
     std::error_code ec;
-    std::filesystem::create_directories(aSistema(nombre), ec);
-    return std::filesystem::is_directory(aSistema(nombre), ec);
+    std::filesystem::create_directories(ruta(nombre), ec);
+    return std::filesystem::is_directory(ruta(nombre), ec);
 }
 
 bool existe(std::string_view nombre) {
     std::error_code ec;
-    return std::filesystem::exists(aSistema(nombre), ec);
+    return std::filesystem::exists(ruta(nombre), ec);
 }
 
 std::string rutaAbsoluta(std::string_view nombre) {
     std::error_code ec;
-    auto absoluta = std::filesystem::absolute(aSistema(nombre), ec).lexically_normal();
+    auto absoluta = std::filesystem::absolute(ruta(nombre), ec).lexically_normal();
     if (ec) return std::string(nombre);
     if (!absoluta.has_filename() && absoluta.has_parent_path() && absoluta != absoluta.root_path())
         absoluta = absoluta.parent_path();
+#ifdef _WIN32
+    return deAncho(absoluta.wstring());
+#else
     return deSistema(absoluta.string());
+#endif
 }
 
 bool carpetaVacia(std::string_view nombre) {
     std::error_code ec;
-    return std::filesystem::is_empty(aSistema(nombre), ec) && !ec;
+    return std::filesystem::is_empty(ruta(nombre), ec) && !ec;
 }
 
 bool escribirArchivo(std::string_view nombre, std::string_view contenido) {
@@ -96,7 +148,19 @@ bool leerArchivo(std::string_view nombre, std::string& contenido) {
 }
 
 void usarCaracteresDelSistema() {
-#ifndef _WIN32
+#ifdef _WIN32
+    // The console shows the ANSI bytes the program writes, not the OEM code
+    // page's letters for them, until the program ends; and it draws the
+    // progress lines' cursor movements (Windows 10 and later).
+    const UINT pagina = GetConsoleOutputCP();
+    if (pagina != 0 && pagina != GetACP() && SetConsoleOutputCP(GetACP())) {
+        paginaAnterior = pagina;
+        std::atexit(restaurarPagina);
+    }
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD modo = 0;
+    if (GetConsoleMode(error, &modo)) SetConsoleMode(error, modo | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+#else
     const char* actual = std::setlocale(LC_CTYPE, "");
     if (actual && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return;
     std::setlocale(LC_CTYPE, "C.UTF-8");

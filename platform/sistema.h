@@ -6,8 +6,9 @@
 // The edge between the program's texts, which are Windows-1252 bytes, and
 // the operating system's. On Linux file names, command-line arguments, the
 // environment and the messages of the C library and of the database engine
-// are UTF-8; on Windows they are the ANSI code page, the program's own, and
-// nothing changes.
+// are UTF-8. On Windows the arguments, the environment and the console are
+// the ANSI code page (Windows-1252 itself on a Spanish or English Windows,
+// where nothing changes), and files are named through the wide (UTF-16) API.
 namespace autorep::plataforma {
 
 // A program text (a file name, a database path, a line for the terminal) as
@@ -44,8 +45,9 @@ bool leerArchivo(std::string_view nombre, std::string& contenido);
 // Makes the C library's character type UTF-8 on Linux, from the environment
 // or else C.UTF-8, as Qt does for the window: the Firebird client and engine
 // convert file names after it, and under the plain C locale they refuse every
-// accented letter. Call it once at start.
+// accented letter. On Windows it makes the console show the ANSI code page
+// and understand the cursor movements of the progress lines. Call it once at
+// start.
 void usarCaracteresDelSistema();
-
 
 }  // namespace autorep::plataforma

@@ -53,9 +53,15 @@ TEST(Regional, SeLeenDelRegistroCuandoEstan) {
 }
 
 TEST(Rutas, LaBarraInicialEsElSeparadorDelSistema) {
+#ifdef _WIN32
+    EXPECT_EQ(rutaArchivo("C:\\erp", "\\ERRORES.TXT"), "C:\\erp\\ERRORES.TXT");
+    EXPECT_EQ(rutaArchivo("C:\\erp\\", "\\ERRORES.TXT"), "C:\\erp\\\\ERRORES.TXT");
+    EXPECT_EQ(rutaArchivo("", "\\comparacion21.txt"), "\\comparacion21.txt");
+#else
     EXPECT_EQ(rutaArchivo("/srv/erp", "\\ERRORES.TXT"), "/srv/erp/ERRORES.TXT");
     EXPECT_EQ(rutaArchivo("/srv/erp/", "\\ERRORES.TXT"), "/srv/erp//ERRORES.TXT");
     EXPECT_EQ(rutaArchivo("", "\\comparacion21.txt"), "/comparacion21.txt");
+#endif
 }
 
 }  // namespace

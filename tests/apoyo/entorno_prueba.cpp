@@ -1,9 +1,11 @@
 #include "tests/apoyo/entorno_prueba.h"
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,8 @@ plataforma::Regional regionalPrueba() {
     return r;
 }
 
+#ifndef _WIN32
+// No test of the Windows build needs the loopback server.
 bool servidorRequerido() {
     const char* v = std::getenv("AUTOREP_SERVIDOR_PRUEBA");
     return v && std::string(v) == "1";
@@ -67,6 +71,7 @@ void exigirServidor() {
     if (servidorRequerido()) GTEST_FAIL() << "the loopback Firebird server is not listening on 3050";
     GTEST_SKIP() << "no loopback Firebird server (scripts/servidor-prueba.sh starts one)";
 }
+#endif
 
 std::string contenido(const std::string& ruta) { return leerArchivo(ruta); }
 

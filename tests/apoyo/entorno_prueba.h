@@ -8,6 +8,12 @@
 #include "platform/regional.h"
 #include "platform/reloj.h"
 
+#ifdef _WIN32
+// MinGW's C library has _putenv_s in their place.
+inline int setenv(const char* nombre, const char* valor, int) { return _putenv_s(nombre, valor); }
+inline int unsetenv(const char* nombre) { return _putenv_s(nombre, ""); }
+#endif
+
 namespace autorep::prueba {
 
 // Records every message box instead of showing it.

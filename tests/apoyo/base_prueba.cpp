@@ -7,6 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "db/firebird.h"
+
 namespace autorep::prueba {
 
 namespace fs = std::filesystem;
@@ -58,7 +60,8 @@ std::vector<std::string> sentenciasDeScript(const std::string& script) {
 
 namespace {
 
-IMaster* maestro() { return fb_get_master_interface(); }
+// The client the program loads.
+IMaster* maestro() { return bd::fb::maestro(); }
 
 std::string texto(const FbException& e) {
     char buf[4096];
@@ -130,7 +133,9 @@ void crearBase(const std::string& ruta, const std::string& ddl) {
     permitirAlServidor(ruta);
 }
 
-void ejecutar(const std::string& ruta, const std::vector<std::string>& sentencias) {
+namespace {
+
+void ejecutarEn(const std::string& ruta, const std::vector<std::string>& sentencias, bool confirmarCadaUna) {
     Sesion s;
     try {
         IXpbBuilder* dpb = s.dpb();
@@ -138,10 +143,20 @@ void ejecutar(const std::string& ruta, const std::vector<std::string>& sentencia
         s.adjunto = proveedor->attachDatabase(&s.st, ruta.c_str(), dpb->getBufferLength(&s.st), dpb->getBuffer(&s.st));
         dpb->dispose();
         proveedor->release();
-        s.correr(sentencias, false);
+        s.correr(sentencias, confirmarCadaUna);
     } catch (const FbException& e) {
         throw std::runtime_error("ejecutar " + ruta + ": " + texto(e));
     }
+}
+
+}  // namespace
+
+void ejecutar(const std::string& ruta, const std::vector<std::string>& sentencias) {
+    ejecutarEn(ruta, sentencias, false);
+}
+
+void ejecutarConfirmando(const std::string& ruta, const std::vector<std::string>& sentencias) {
+    ejecutarEn(ruta, sentencias, true);
 }
 
 std::string crearGeneral(const std::string& servidor) {

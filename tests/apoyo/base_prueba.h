@@ -37,6 +37,9 @@ std::string esquemaCompania();
 void crearBase(const std::string& ruta, const std::string& ddl);
 // Runs statements in one write transaction on an existing database.
 void ejecutar(const std::string& ruta, const std::vector<std::string>& sentencias);
+// Runs statements on an existing database, each committed on its own: DDL
+// whose objects the next statements use.
+void ejecutarConfirmando(const std::string& ruta, const std::vector<std::string>& sentencias);
 
 // The origin layout of a server folder: <dir>/datos/general.fdb and
 // <dir>/datos/<code>/quorix.fdb.

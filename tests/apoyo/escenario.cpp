@@ -34,7 +34,51 @@ std::string q(const std::string& s) {
     }
     return r + "'";
 }
+std::string q(const std::optional<std::string>& s) { return s ? q(*s) : "NULL"; }
+
+bool contiene(const std::string& texto, const std::string& parte) { return texto.find(parte) != std::string::npos; }
+
 }  // namespace
+
+std::vector<std::string> tablaRedefinida(const std::string& tabla, const std::vector<Columna>& columnas) {
+    std::vector<std::string> creacion, resto;
+    for (const auto& s : sentenciasDeScript(esquemaCompania())) {
+        if (contiene(s, "CREATE TABLE " + tabla + " (")) creacion.push_back(s);
+        else if (contiene(s, " ON " + tabla + " (") || contiene(s, " ON " + tabla + " TO ")) resto.push_back(s);
+    }
+    if (creacion.size() != 1) throw std::invalid_argument("no table " + tabla + " in the company schema");
+    std::string crear;
+    std::size_t cambiadas = 0;
+    std::size_t inicio = 0;
+    const std::string& original = creacion.front();
+    while (inicio < original.size()) {
+        std::size_t fin = original.find('\n', inicio);
+        if (fin == std::string::npos) fin = original.size();
+        std::string linea = original.substr(inicio, fin - inicio);
+        const std::size_t p = linea.find_first_not_of(' ');
+        for (const auto& c : columnas) {
+            if (p != std::string::npos && linea.compare(p, c.nombre.size() + 1, c.nombre + " ") == 0) {
+                const bool coma = !linea.empty() && linea.back() == ',';
+                linea = "  " + c.nombre + " " + c.declaracion + (coma ? "," : "");
+                ++cambiadas;
+            }
+        }
+        crear += linea + "\n";
+        inicio = fin + 1;
+    }
+    if (cambiadas != columnas.size()) throw std::invalid_argument("a column not in " + tabla);
+    std::vector<std::string> r = {"DROP TABLE " + tabla, crear};
+    r.insert(r.end(), resto.begin(), resto.end());
+    return r;
+}
+
+void Escenario::redefinirEnOrigen(const std::string& tabla, const std::vector<Columna>& columnas) const {
+    ejecutarConfirmando(rutaOrigen, tablaRedefinida(tabla, columnas));
+}
+
+void Escenario::redefinirEnDestino(const std::string& tabla, const std::vector<Columna>& columnas) const {
+    ejecutarConfirmando(rutaDestino, tablaRedefinida(tabla, columnas));
+}
 
 Escenario::Escenario(const std::string& carpeta) : carpeta_(carpeta) {
     rutaGeneral = crearGeneral(servidorOrigen());
@@ -56,6 +100,15 @@ void Escenario::auditar(const std::string& fecha, const std::string& hora, int t
               std::to_string(siguienteAuditoria_++) + ", 'ADMIN', " + q(fecha) + ", " + q(hora) + ", " +
               std::to_string(tipo) + ", " + std::to_string(idDoc) + ", " + q(std::string(1, oper)) + ", " + q(codigo) +
               ", 'N')"});
+}
+
+std::string Escenario::auditoria(const std::string& fecha, const std::optional<std::string>& hora, int tipo,
+                                 const std::optional<std::string>& idDoc, char oper,
+                                 const std::optional<std::string>& codigo) {
+    return "INSERT INTO AUDITORIA (AUDI_ID, AUDI_USUARIO, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, "
+           "AUDI_COD, AUDI_ENVIO) VALUES (" +
+           std::to_string(siguienteAuditoria_++) + ", 'ADMIN', " + q(fecha) + ", " + q(hora) + ", " +
+           std::to_string(tipo) + ", " + q(idDoc) + ", " + q(std::string(1, oper)) + ", " + q(codigo) + ", 'N')";
 }
 
 std::string Escenario::documento(int tipo, long id, const std::string& prefijo, const std::string& numero,

@@ -1,6 +1,7 @@
 #pragma once
 // An origin server folder and a destination server folder with the ERP's
 // databases, in embedded mode, for the reconciliation tests.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,17 @@ struct TablaImporte {
 const std::vector<TablaImporte>& tablasImporte();
 const TablaImporte& tablaImporte(int tipo);
 
+// A column of the company schema declared otherwise ("CHAR(10)",
+// "VARCHAR(10) CHARACTER SET WIN1252 COLLATE WIN_PTBR", "INTEGER", ...).
+struct Columna {
+    std::string nombre;
+    std::string declaracion;
+};
+// The statements that recreate a table of the company schema with these
+// columns declared otherwise, with its indexes and its grant. A key column
+// declared without PRIMARY KEY lets the table hold duplicated ids.
+std::vector<std::string> tablaRedefinida(const std::string& tabla, const std::vector<Columna>& columnas);
+
 class Escenario {
 public:
     // Origin company "001" (with companies 001 and 002 in its general
@@ -36,9 +48,18 @@ public:
     void enOrigen(const std::vector<std::string>& sentencias) const { ejecutar(rutaOrigen, sentencias); }
     void enDestino(const std::vector<std::string>& sentencias) const { ejecutar(rutaDestino, sentencias); }
 
+    // Recreates a table of one side, still empty, with other column types.
+    void redefinirEnOrigen(const std::string& tabla, const std::vector<Columna>& columnas) const;
+    void redefinirEnDestino(const std::string& tabla, const std::vector<Columna>& columnas) const;
+
     // One audit row in the origin (the audit id is counted here).
     void auditar(const std::string& fecha, const std::string& hora, int tipo, long idDoc, char oper,
                  const std::string& codigo);
+    // The statement of one audit row, to run with others in one go: the
+    // document id, the time and the code as texts the columns convert, NULL
+    // where absent (the audit id is counted here too).
+    std::string auditoria(const std::string& fecha, const std::optional<std::string>& hora, int tipo,
+                          const std::optional<std::string>& idDoc, char oper, const std::optional<std::string>& codigo);
 
     // An amount document (types 21 to 62) or a header with detail lines
     // (types 1, 11 and 13) on one side.

@@ -1,6 +1,7 @@
 #include "reconcile/reporte.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #ifdef _WIN32
 #include <io.h>
@@ -35,6 +36,9 @@ std::string Reporte::nombreArchivo(const std::string& directorio, const std::str
 Reporte::Reporte(std::string ruta) : ruta_(std::move(ruta)) {
     f_ = plataforma::abrirArchivo(ruta_, "ab");
     if (!f_) fallar("abrir", errno);
+    // Lines are gathered here, not in the C library: a write then goes to the
+    // file at once, and a failed one leaves nothing behind to be written later.
+    std::setvbuf(f_, nullptr, _IONBF, 0);
     try {
         bloquear();
     } catch (...) {
@@ -55,7 +59,11 @@ bool Reporte::bloquear() {
 }
 
 Reporte::~Reporte() {
-    if (f_) std::fclose(f_);
+    // A run cut short still leaves its lines whole on the disk.
+    try {
+        cerrar();
+    } catch (...) {
+    }
 }
 
 void Reporte::fallar(const char* accion, int error) {
@@ -65,23 +73,56 @@ void Reporte::fallar(const char* accion, int error) {
 
 void Reporte::escribirLinea(std::initializer_list<std::string_view> campos) {
     if (!f_ || !bloqueado_) fallar("escribir", EBADF);
-    const std::string linea = app::lineaDeRegistro(campos);
-    errno = 0;
-    if (std::fwrite(linea.data(), 1, linea.size(), f_) != linea.size() || std::fflush(f_) != 0) {
-        const int error = errno ? errno : EIO;
-        // Whatever part of the line reached the file is cut off again.
-        std::FILE* f = f_;
-        f_ = nullptr;
-        truncar(f, tamanio_);
-        std::fclose(f);
-        fallar("escribir", error);
+    bool primero = true;
+    for (std::string_view c : campos) {
+        if (!primero) pendiente_ += ',';
+        pendiente_ += c;
+        primero = false;
     }
-    tamanio_ += static_cast<long>(linea.size());
+    pendiente_ += "\r\n";
+    finesDeLinea_.push_back(pendiente_.size());
     ++lineas_;
+    const auto ahora = std::chrono::steady_clock::now();
+    if (pendiente_.size() >= 64 * 1024 || ahora - vaciado_ >= std::chrono::milliseconds(100)) vaciar(ahora);
+}
+
+void Reporte::vaciar(std::chrono::steady_clock::time_point ahora) {
+    vaciado_ = ahora;
+    if (pendiente_.empty()) return;
+    errno = 0;
+    if (std::fwrite(pendiente_.data(), 1, pendiente_.size(), f_) == pendiente_.size()) {
+        tamanio_ += static_cast<long>(pendiente_.size());
+        pendiente_.clear();
+        finesDeLinea_.clear();
+        return;
+    }
+    // Not all of it reached the file: back to the last whole line, then one
+    // line at a time, so that every line that fits is kept whole.
+    std::clearerr(f_);
+    truncar(f_, tamanio_);
+    std::size_t desde = 0;
+    for (const std::size_t fin : finesDeLinea_) {
+        errno = 0;
+        if (std::fseek(f_, 0, SEEK_END) != 0 || std::fwrite(pendiente_.data() + desde, 1, fin - desde, f_) != fin - desde) {
+            const int error = errno ? errno : EIO;
+            std::FILE* f = f_;
+            f_ = nullptr;
+            truncar(f, tamanio_);
+            std::fclose(f);
+            pendiente_.clear();
+            finesDeLinea_.clear();
+            fallar("escribir", error);
+        }
+        tamanio_ += static_cast<long>(fin - desde);
+        desde = fin;
+    }
+    pendiente_.clear();
+    finesDeLinea_.clear();
 }
 
 void Reporte::cerrar() {
     if (!f_) return;
+    vaciar(std::chrono::steady_clock::now());
     std::FILE* f = f_;
     f_ = nullptr;
     errno = 0;

@@ -1,9 +1,11 @@
 #pragma once
+#include <chrono>
 #include <cstdio>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace autorep::conciliacion {
 
@@ -17,9 +19,11 @@ public:
 // the type code as typed + ".txt". Opened for appending once per run (created
 // when absent, never truncated). A run writes only while it holds the report's
 // exclusive lock, from opening to closing, so that two runs of one type (the
-// window and a scheduled batch) never mix their lines. Each line goes to the
-// disk whole as it is written, so a run cut short keeps every line before the
-// fault, and a line that cannot be written whole is taken back. Unlike the
+// window and a scheduled batch) never mix their lines. Lines are gathered and
+// go to the disk together, at least every tenth of a second and always when
+// the report is closed (also by a run cut short, so it keeps every line before
+// the fault); a line that cannot be written whole is taken back, and the
+// failure is raised by that write or by the close. Unlike the
 // logs, the report is the product: any failure raises ErrorReporte naming
 // the file.
 class Reporte {
@@ -45,11 +49,15 @@ public:
 
 private:
     [[noreturn]] void fallar(const char* accion, int error);
+    void vaciar(std::chrono::steady_clock::time_point ahora);
     std::string ruta_;
     std::FILE* f_ = nullptr;
     std::size_t lineas_ = 0;
     bool bloqueado_ = false;
     long tamanio_ = 0;  // the file's size after the last whole line
+    std::string pendiente_;  // lines not yet written
+    std::vector<std::size_t> finesDeLinea_;  // where each of them ends
+    std::chrono::steady_clock::time_point vaciado_{};
 };
 
 }  // namespace autorep::conciliacion

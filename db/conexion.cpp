@@ -59,21 +59,43 @@ std::string leerBlob(IAttachment* adjunto, ITransaction* transaccion, ISC_QUAD i
     return r;
 }
 
-Valor decodificar(IMessageMetadata* meta, unsigned i, const unsigned char* fila, IAttachment* adjunto,
-                  ITransaction* transaccion) {
+// Where a column lies in a fetched row, read once per statement: asking the
+// metadata for every value of a million rows costs more than the values.
+struct Columna {
+    unsigned tipo = 0;
+    int subtipo = 0;
+    unsigned desplazamiento = 0;
+    unsigned desplazamientoNulo = 0;
+    unsigned largo = 0;
+    int escala = 0;
+};
+
+std::vector<Columna> disposicion(IMessageMetadata* meta) {
     fb::Estado st;
-    if (leer<short>(fila + meta->getNullOffset(&st, i)) != 0) return Valor::nulo();
-    const unsigned char* p = fila + meta->getOffset(&st, i);
-    const int escala = meta->getScale(&st, i);
-    switch (meta->getType(&st, i) & ~1u) {
-        case SQL_TEXT: return Valor::texto(std::string(reinterpret_cast<const char*>(p), meta->getLength(&st, i)));
+    std::vector<Columna> r(meta->getCount(&st));
+    for (unsigned i = 0; i < r.size(); ++i) {
+        r[i].tipo = meta->getType(&st, i) & ~1u;
+        r[i].subtipo = meta->getSubType(&st, i);
+        r[i].desplazamiento = meta->getOffset(&st, i);
+        r[i].desplazamientoNulo = meta->getNullOffset(&st, i);
+        r[i].largo = meta->getLength(&st, i);
+        r[i].escala = meta->getScale(&st, i);
+    }
+    return r;
+}
+
+Valor decodificar(const Columna& c, const unsigned char* fila, IAttachment* adjunto, ITransaction* transaccion) {
+    if (leer<short>(fila + c.desplazamientoNulo) != 0) return Valor::nulo();
+    const unsigned char* p = fila + c.desplazamiento;
+    switch (c.tipo) {
+        case SQL_TEXT: return Valor::texto(std::string(reinterpret_cast<const char*>(p), c.largo));
         case SQL_VARYING: {
             const auto largo = leer<unsigned short>(p);
             return Valor::texto(std::string(reinterpret_cast<const char*>(p + 2), largo));
         }
-        case SQL_SHORT: return Valor::entero(leer<std::int16_t>(p), escala);
-        case SQL_LONG: return Valor::entero(leer<std::int32_t>(p), escala);
-        case SQL_INT64: return Valor::entero(leer<std::int64_t>(p), escala);
+        case SQL_SHORT: return Valor::entero(leer<std::int16_t>(p), c.escala);
+        case SQL_LONG: return Valor::entero(leer<std::int32_t>(p), c.escala);
+        case SQL_INT64: return Valor::entero(leer<std::int64_t>(p), c.escala);
         case SQL_FLOAT: return Valor::real(leer<float>(p));
         case SQL_DOUBLE:
         case SQL_D_FLOAT: return Valor::real(leer<double>(p));
@@ -86,8 +108,7 @@ Valor decodificar(IMessageMetadata* meta, unsigned i, const unsigned char* fila,
         case SQL_BOOLEAN: return Valor::booleano(*p != 0);
         case SQL_BLOB: return Valor::texto(leerBlob(adjunto, transaccion, leer<ISC_QUAD>(p)));
         case SQL_NULL: return Valor::nulo();
-        default:
-            throw ErrorBaseDatos("Tipo de columna no soportado: " + std::to_string(meta->getType(&st, i)));
+        default: throw ErrorBaseDatos("Tipo de columna no soportado: " + std::to_string(c.tipo));
     }
 }
 
@@ -186,7 +207,7 @@ Resultado Conexion::consultar(const std::string& sql) {
 namespace {
 
 // A prepared SELECT; anything else is refused before it runs.
-fb::Sentencia preparar(IAttachment* adjunto, ITransaction* transaccion, const std::string& sql, unsigned dialecto) {
+fb::Sentencia prepararSelect(IAttachment* adjunto, ITransaction* transaccion, const std::string& sql, unsigned dialecto) {
     fb::Estado st;
     fb::Sentencia sentencia(
         adjunto->prepare(&st, transaccion, 0, sql.c_str(), dialecto, IStatement::PREPARE_PREFETCH_METADATA));
@@ -225,20 +246,68 @@ std::string declaracion(IMessageMetadata* meta, unsigned i) {
 
 }  // namespace
 
-std::vector<std::string> Conexion::describir(const std::string& sql) {
+std::vector<std::string> Conexion::describir(const std::string& sql, std::vector<std::string>* nombres) {
     if (!conectada()) conectar();
     try {
         fb::Estado st;
-        fb::Sentencia sentencia = preparar(estado_->adjunto.get(), estado_->transaccion.get(), sql, estado_->dialecto);
+        fb::Sentencia sentencia = prepararSelect(estado_->adjunto.get(), estado_->transaccion.get(), sql, estado_->dialecto);
         fb::Metadatos meta(sentencia->getOutputMetadata(&st));
         std::vector<std::string> tipos;
-        for (unsigned i = 0, n = meta->getCount(&st); i < n; ++i) tipos.push_back(declaracion(meta.get(), i));
+        for (unsigned i = 0, n = meta->getCount(&st); i < n; ++i) {
+            tipos.push_back(declaracion(meta.get(), i));
+            if (nombres) nombres->emplace_back(meta->getField(&st, i));
+        }
         sentencia.cerrarOFallar();
         return tipos;
     } catch (const FbException& e) {
         throw ErrorBaseDatos(fb::textoDeError(e));
     }
 }
+
+namespace {
+
+// Fills a parameter message after its metadata.
+std::vector<unsigned char> mensajeDe(IMessageMetadata* entrada, const std::vector<Columna>& columnas,
+                                     const std::vector<Parametro>& parametros) {
+    fb::Estado st;
+    if (columnas.size() != parametros.size())
+        throw ErrorBaseDatos("La sentencia espera " + std::to_string(columnas.size()) + plataforma::ansi(" parámetros"));
+    std::vector<unsigned char> mensaje(entrada->getMessageLength(&st));
+    for (std::size_t i = 0; i < parametros.size(); ++i) {
+        const Columna& c = columnas[i];
+        const Parametro& p = parametros[i];
+        const short nulo = p.tipo == Parametro::Tipo::Nulo ? -1 : 0;
+        std::memcpy(mensaje.data() + c.desplazamientoNulo, &nulo, sizeof nulo);
+        unsigned char* destino = mensaje.data() + c.desplazamiento;
+        if (p.tipo == Parametro::Tipo::Texto && c.tipo == SQL_VARYING && p.texto.size() <= c.largo) {
+            const auto largo = static_cast<unsigned short>(p.texto.size());
+            std::memcpy(destino, &largo, sizeof largo);
+            std::memcpy(destino + sizeof largo, p.texto.data(), p.texto.size());
+        } else if (p.tipo == Parametro::Tipo::Entero && c.tipo == SQL_INT64 && c.escala == 0) {
+            std::memcpy(destino, &p.entero, sizeof p.entero);
+        } else if (p.tipo != Parametro::Tipo::Nulo) {
+            throw ErrorBaseDatos(plataforma::ansi("Parámetro de texto demasiado largo o de otro tipo"));
+        }
+    }
+    return mensaje;
+}
+
+// Runs a prepared SELECT and hands each row over as it is fetched.
+void recorrerCursor(IAttachment* adjunto, ITransaction* transaccion, IStatement* sentencia, IMessageMetadata* entrada,
+                    const unsigned char* mensaje, IMessageMetadata* salida, const std::vector<Columna>& columnas,
+                    const std::function<void(const std::vector<Valor>&)>& alRecibir) {
+    fb::Estado st;
+    std::vector<unsigned char> buffer(salida->getMessageLength(&st));
+    fb::Cursor cursor(sentencia->openCursor(&st, transaccion, entrada, const_cast<unsigned char*>(mensaje), salida, 0));
+    std::vector<Valor> fila(columnas.size());
+    while (cursor->fetchNext(&st, buffer.data()) == IStatus::RESULT_OK) {
+        for (std::size_t i = 0; i < columnas.size(); ++i) fila[i] = decodificar(columnas[i], buffer.data(), adjunto, transaccion);
+        alRecibir(fila);
+    }
+    cursor.cerrarOFallar();
+}
+
+}  // namespace
 
 void Conexion::recorrer(const std::string& sql, const std::vector<std::string>& parametros,
                         const std::function<void(const std::vector<Valor>&)>& alRecibir,
@@ -250,44 +319,70 @@ void Conexion::recorrer(const std::string& sql, const std::vector<std::string>& 
         fb::Estado st;
         IAttachment* adjunto = estado_->adjunto.get();
         ITransaction* transaccion = estado_->transaccion.get();
-        fb::Sentencia sentencia = preparar(adjunto, transaccion, sql, estado_->dialecto);
+        fb::Sentencia sentencia = prepararSelect(adjunto, transaccion, sql, estado_->dialecto);
 
         fb::Metadatos entrada(sentencia->getInputMetadata(&st));
-        if (entrada->getCount(&st) != parametros.size())
-            throw ErrorBaseDatos("La sentencia espera " + std::to_string(entrada->getCount(&st)) +
-                                 plataforma::ansi(" parámetros"));
-        std::vector<unsigned char> mensaje(entrada->getMessageLength(&st));
-        for (unsigned i = 0; i < parametros.size(); ++i) {
-            const auto& texto = parametros[i];
-            if ((entrada->getType(&st, i) & ~1u) != SQL_VARYING || texto.size() > entrada->getLength(&st, i))
-                throw ErrorBaseDatos(plataforma::ansi("Parámetro de texto demasiado largo o de otro tipo"));
-            const auto largo = static_cast<unsigned short>(texto.size());
-            std::memcpy(mensaje.data() + entrada->getOffset(&st, i), &largo, sizeof largo);
-            std::memcpy(mensaje.data() + entrada->getOffset(&st, i) + sizeof largo, texto.data(), texto.size());
-            const short noNulo = 0;
-            std::memcpy(mensaje.data() + entrada->getNullOffset(&st, i), &noNulo, sizeof noNulo);
-        }
+        const std::vector<Columna> formaEntrada = disposicion(entrada.get());
+        std::vector<Parametro> textos;
+        for (const auto& t : parametros) textos.push_back(Parametro::deTexto(t));
+        const auto mensaje = mensajeDe(entrada.get(), formaEntrada, textos);
 
         fb::Metadatos meta(sentencia->getOutputMetadata(&st));
-        const unsigned n = meta->getCount(&st);
+        const std::vector<Columna> forma = disposicion(meta.get());
         if (columnas) {
             columnas->clear();
-            for (unsigned i = 0; i < n; ++i) columnas->emplace_back(meta->getAlias(&st, i));
+            for (unsigned i = 0; i < forma.size(); ++i) columnas->emplace_back(meta->getAlias(&st, i));
         }
-        std::vector<unsigned char> buffer(meta->getMessageLength(&st));
-        fb::Cursor cursor(sentencia->openCursor(&st, transaccion, parametros.empty() ? nullptr : entrada.get(),
-                                                parametros.empty() ? nullptr : mensaje.data(), meta.get(), 0));
-        std::vector<Valor> fila;
-        while (cursor->fetchNext(&st, buffer.data()) == IStatus::RESULT_OK) {
-            fila.clear();
-            for (unsigned i = 0; i < n; ++i) fila.push_back(decodificar(meta.get(), i, buffer.data(), adjunto, transaccion));
-            alRecibir(fila);
-        }
-        cursor.cerrarOFallar();
+        recorrerCursor(adjunto, transaccion, sentencia.get(), parametros.empty() ? nullptr : entrada.get(),
+                       parametros.empty() ? nullptr : mensaje.data(), meta.get(), forma, alRecibir);
         sentencia.cerrarOFallar();
     } catch (const FbException& e) {
         throw ErrorBaseDatos(fb::textoDeError(e));
     }
+}
+
+struct Preparada::Estado {
+    fb::Sentencia sentencia;
+    fb::Metadatos entrada;
+    fb::Metadatos salida;
+    std::vector<Columna> formaEntrada;
+    std::vector<Columna> formaSalida;
+};
+
+Preparada::Preparada(Conexion& conexion, std::string sql)
+    : conexion_(conexion), sql_(std::move(sql)), estado_(std::make_unique<Estado>()) {}
+
+Preparada::~Preparada() = default;
+
+std::size_t Preparada::parametros() const { return estado_->formaEntrada.size(); }
+
+void Preparada::ejecutar(const std::vector<Parametro>& parametros,
+                         const std::function<void(const std::vector<Valor>&)>& alRecibir) {
+    ++conexion_.sentencias_;
+    if (conexion_.observador_) conexion_.observador_(sql_);
+    try {
+        const auto mensaje = mensajeDe(estado_->entrada.get(), estado_->formaEntrada, parametros);
+        recorrerCursor(conexion_.estado_->adjunto.get(), conexion_.estado_->transaccion.get(), estado_->sentencia.get(),
+                       estado_->entrada.get(), mensaje.data(), estado_->salida.get(), estado_->formaSalida, alRecibir);
+    } catch (const FbException& e) {
+        throw ErrorBaseDatos(fb::textoDeError(e));
+    }
+}
+
+std::unique_ptr<Preparada> Conexion::preparar(const std::string& sql) {
+    if (!conectada()) conectar();
+    std::unique_ptr<Preparada> p(new Preparada(*this, sql));
+    try {
+        fb::Estado st;
+        p->estado_->sentencia = prepararSelect(estado_->adjunto.get(), estado_->transaccion.get(), sql, estado_->dialecto);
+        p->estado_->entrada = fb::Metadatos(p->estado_->sentencia->getInputMetadata(&st));
+        p->estado_->salida = fb::Metadatos(p->estado_->sentencia->getOutputMetadata(&st));
+        p->estado_->formaEntrada = disposicion(p->estado_->entrada.get());
+        p->estado_->formaSalida = disposicion(p->estado_->salida.get());
+    } catch (const FbException& e) {
+        throw ErrorBaseDatos(fb::textoDeError(e));
+    }
+    return p;
 }
 
 }  // namespace autorep::bd

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +12,39 @@
 namespace autorep::bd {
 
 class Consulta;
+class Conexion;
+
+// A value bound to a parameter of a prepared statement.
+struct Parametro {
+    enum class Tipo : std::uint8_t { Nulo, Texto, Entero };
+    Tipo tipo = Tipo::Nulo;
+    std::string texto;
+    std::int64_t entero = 0;
+    static Parametro deTexto(std::string t) { return {Tipo::Texto, std::move(t), 0}; }
+    static Parametro deEntero(std::int64_t v) { return {Tipo::Entero, {}, v}; }
+};
+
+// A SELECT prepared once and run again and again with other parameters: text
+// parameters must be declared VARCHAR, whole numbers BIGINT. It belongs to
+// the connection that prepared it, which must stay connected while it lives.
+class Preparada {
+public:
+    ~Preparada();
+    Preparada(const Preparada&) = delete;
+    Preparada& operator=(const Preparada&) = delete;
+
+    std::size_t parametros() const;
+    // Runs it and hands each row to `fila` as it is fetched, keeping nothing.
+    void ejecutar(const std::vector<Parametro>& parametros, const std::function<void(const std::vector<Valor>&)>& fila);
+
+private:
+    friend class Conexion;
+    Preparada(Conexion& conexion, std::string sql);
+    struct Estado;
+    Conexion& conexion_;
+    std::string sql_;
+    std::unique_ptr<Estado> estado_;
+};
 
 // The whole result of one SELECT, held in memory.
 struct Resultado {
@@ -59,9 +93,13 @@ public:
                   const std::function<void(const std::vector<Valor>&)>& fila,
                   std::vector<std::string>* columnas = nullptr);
 
+    // Prepares a SELECT to run many times (see Preparada).
+    std::unique_ptr<Preparada> preparar(const std::string& sql);
+
     // The SQL declarations of a SELECT's result columns ("NUMERIC(18,2)",
     // "CHAR(3) CHARACTER SET NONE", ...), from preparing it without running it.
-    std::vector<std::string> describir(const std::string& sql);
+    // With `nombres`, also the columns' names.
+    std::vector<std::string> describir(const std::string& sql, std::vector<std::string>* nombres = nullptr);
 
     // Every statement sent goes to the observer first (tests and benches
     // count and record them).
@@ -70,6 +108,7 @@ public:
 
 private:
     friend class Consulta;
+    friend class Preparada;
     void registrar(Consulta* c);
     void olvidar(Consulta* c);
 

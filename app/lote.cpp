@@ -41,15 +41,25 @@ public:
     void informacion(const std::string& texto) override { escribirError(texto); }
 };
 
-// A progress bar on standard error, drawn only on a terminal.
+// A progress bar on standard error, drawn only on a terminal: it names the
+// stage of the run and, once the stage's size is known, the time left.
 class VistaTerminal final : public conciliacion::VistaCorrida {
 public:
     VistaTerminal() : terminal_(isatty(STDERR_FILENO) == 1) {}
     void mostrarEstado(const std::string&) override {}
     void ocultarEstado() override {
-        if (terminal_ && total_ > 0) std::fputs("\n", stderr);
+        if (terminal_ && dibujada_) std::fputs("\n", stderr);
+    }
+    void fase(conciliacion::Fase fase, std::size_t hechos, std::size_t total) override {
+        using conciliacion::Fase;
+        if (fase != fase_ || hechos < hechos_) inicio_ = std::chrono::steady_clock::now();
+        fase_ = fase;
+        hechos_ = hechos;
+        total_ = total;
+        dibujar(false);
     }
     void iniciarProgreso(std::size_t total) override {
+        fase_ = conciliacion::Fase::Escribiendo;
         total_ = total;
         hechos_ = 0;
         inicio_ = std::chrono::steady_clock::now();
@@ -64,17 +74,35 @@ public:
 
 private:
     void dibujar(bool final) {
-        if (!terminal_ || total_ == 0) return;
+        if (!terminal_) return;
         const auto ahora = std::chrono::steady_clock::now();
         if (!final && ahora - ultimo_ < std::chrono::milliseconds(100)) return;
         ultimo_ = ahora;
+        dibujada_ = true;
+        using conciliacion::Fase;
+        const char* nombre = fase_ == Fase::LeyendoAuditoria    ? "leyendo la auditoría"
+                             : fase_ == Fase::BuscandoEnDestino ? "buscando en el destino"
+                                                                : "escribiendo";
         const double segundos = std::chrono::duration<double>(ahora - inicio_).count();
-        const int ancho = 30, lleno = static_cast<int>(ancho * hechos_ / total_);
-        std::fprintf(stderr, "\r[%s%s] %zu/%zu  %.0f filas/s ", std::string(lleno, '#').c_str(),
-                     std::string(ancho - lleno, '.').c_str(), hechos_, total_, segundos > 0 ? hechos_ / segundos : 0.0);
+        const double ritmo = segundos > 0 ? hechos_ / segundos : 0.0;
+        std::string linea;
+        if (total_ == 0) {
+            linea = std::string(nombre) + ": " + std::to_string(hechos_) + " filas  " +
+                    std::to_string(static_cast<long>(ritmo)) + " filas/s";
+        } else {
+            const int ancho = 30, lleno = static_cast<int>(ancho * std::min(hechos_, total_) / total_);
+            linea = "[" + std::string(lleno, '#') + std::string(ancho - lleno, '.') + "] " + std::to_string(hechos_) + "/" +
+                    std::to_string(total_) + "  " + nombre;
+            if (ritmo > 0 && hechos_ < total_)
+                linea += "  quedan " + std::to_string(static_cast<long>((total_ - hechos_) / ritmo + 0.5)) + " s";
+        }
+        // The line is redrawn in place: what a shorter one leaves is blanked.
+        std::fprintf(stderr, "\r%s\x1b[K", plataforma::aSistema(plataforma::ansi(linea)).c_str());
         std::fflush(stderr);
     }
     bool terminal_;
+    bool dibujada_ = false;
+    conciliacion::Fase fase_ = conciliacion::Fase::LeyendoAuditoria;
     std::size_t total_ = 0, hechos_ = 0;
     std::chrono::steady_clock::time_point inicio_, ultimo_;
 };

@@ -204,6 +204,17 @@ void Tfprincipalautorep::avisarEspera(const std::string& reporte) {
     repintar();
 }
 
+void Tfprincipalautorep::fase(conciliacion::Fase fase, std::size_t hechos, std::size_t total) {
+    using conciliacion::Fase;
+    if (fase == Fase::Escribiendo) return;  // the bar of the lines follows
+    // While the audit rows arrive their count is unknown: the bar says the
+    // run is busy; the destination's lookups then move it.
+    const int maximo = static_cast<int>(std::min<std::size_t>(total, INT_MAX));
+    if (ui->ProgressBar1->maximum() != maximo) ui->ProgressBar1->setRange(0, maximo);
+    if (maximo > 0) ui->ProgressBar1->setValue(static_cast<int>(std::min<std::size_t>(hechos, INT_MAX)));
+    if (!ultimoRepintado_.isValid() || ultimoRepintado_.elapsed() >= 20) repintar();
+}
+
 void Tfprincipalautorep::avanzar(const std::string& textoRegistro) {
     ui->Edit1->setText(aPantalla(textoRegistro));
     // The screen is redrawn at most every 20 ms; faster than that nobody sees it.

@@ -85,6 +85,7 @@ private:
     void avanzar(const std::string& textoRegistro) override;
     void avisarEspera(const std::string& reporte) override;
     void seguirEsperando() override { repintar(); }
+    void fase(conciliacion::Fase fase, std::size_t hechos, std::size_t total) override;
     // Redraws what changed without handling any input.
     void repintar();
 

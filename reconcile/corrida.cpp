@@ -83,6 +83,44 @@ void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
 void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
               std::optional<Reporte>& reporte, Resumen& resumen);
 
+// The audit rows in their text forms, for the rules to look up row by row.
+void leerAuditoria(bd::Conexion& DbCia, const std::string& consulta, const EntornoCorrida& entorno,
+                   std::deque<FilaAuditoria>& filas) {
+    std::vector<std::string> columnas;
+    std::size_t iFecha = 0, iHora = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
+    auto columna = [&columnas](std::string_view nombre) {
+        for (std::size_t i = 0; i < columnas.size(); ++i)
+            if (plataforma::igualesSinMayusculas(columnas[i], nombre)) return i;
+        throw bd::ErrorBaseDatos("CAuditor: Field '" + std::string(nombre) + "' not found");
+    };
+    auto exigirColumnas = [&] {
+        for (std::string_view c : {"AUDI_ID", "AUDI_USUARIO", "AUDI_FECHA", "AUDI_HORA", "TIDO_COD", "AUDI_IDDOC",
+                                   "AUDI_OPER", "AUDI_COD", "AUDI_ENVIO", "AUDI_TICO", "AUDI_RAZON", "AUDI_MOTIVO",
+                                   "AUDI_IPCLIENTE"})
+            columna(c);
+        iFecha = columna("AUDI_FECHA");
+        iHora = columna("AUDI_HORA");
+        iTipo = columna("TIDO_COD");
+        iIdDoc = columna("AUDI_IDDOC");
+        iOper = columna("AUDI_OPER");
+        iCodigo = columna("AUDI_COD");
+    };
+    std::size_t avisadas = 0;
+    DbCia.recorrer(consulta, {},
+                   [&](const std::vector<bd::Valor>& v) {
+                       comprobar(entorno);
+                       if (filas.empty()) exigirColumnas();
+                       filas.push_back(filaAuditoria(v[iFecha], v[iHora], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo],
+                                                     entorno.regional));
+                       if (filas.size() - avisadas >= 8192) {
+                           avisadas = filas.size();
+                           entorno.vista.fase(Fase::LeyendoAuditoria, avisadas, 0);
+                       }
+                   },
+                   &columnas);
+    if (filas.empty()) exigirColumnas();
+}
+
 }  // namespace
 
 std::string textoEsperaReporte(const std::string& reporte) {
@@ -178,38 +216,19 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     auto& vista = entorno.vista;
 
     // The audit rows, read whole before the first line (the bar's maximum is
-    // their count), and kept in their text forms.
+    // their count): with their lookups done in batches when the type allows
+    // it, else kept in their text forms for the rules to look up row by row.
     const auto& regional = entorno.regional;
+    const std::string consulta = consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final"));
+    std::unique_ptr<LecturaPorLotes> lotes;
+    if (!e.filaAFila)
+        lotes = LecturaPorLotes::leer(DbCia, DBEnvio, consulta, *tipoEntero(e.tipo), regional, e.conteo, vista,
+                                      entorno.interrupcion);
     std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
-    std::vector<std::string> columnas;
-    std::size_t iFecha = 0, iHora = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
-    auto columna = [&columnas](std::string_view nombre) {
-        for (std::size_t i = 0; i < columnas.size(); ++i)
-            if (plataforma::igualesSinMayusculas(columnas[i], nombre)) return i;
-        throw bd::ErrorBaseDatos("CAuditor: Field '" + std::string(nombre) + "' not found");
-    };
-    auto exigirColumnas = [&] {
-        for (std::string_view c : {"AUDI_ID", "AUDI_USUARIO", "AUDI_FECHA", "AUDI_HORA", "TIDO_COD", "AUDI_IDDOC",
-                                   "AUDI_OPER", "AUDI_COD", "AUDI_ENVIO", "AUDI_TICO", "AUDI_RAZON", "AUDI_MOTIVO",
-                                   "AUDI_IPCLIENTE"})
-            columna(c);
-        iFecha = columna("AUDI_FECHA");
-        iHora = columna("AUDI_HORA");
-        iTipo = columna("TIDO_COD");
-        iIdDoc = columna("AUDI_IDDOC");
-        iOper = columna("AUDI_OPER");
-        iCodigo = columna("AUDI_COD");
-    };
-    DbCia.recorrer(consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final")), {},
-                   [&](const std::vector<bd::Valor>& v) {
-                       comprobar(entorno);
-                       if (filas.empty()) exigirColumnas();
-                       filas.push_back(
-                           filaAuditoria(v[iFecha], v[iHora], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo], regional));
-                   },
-                   &columnas);
-    if (filas.empty()) exigirColumnas();
-    vista.iniciarProgreso(filas.size());
+    if (!lotes) leerAuditoria(DbCia, consulta, entorno, filas);
+    const std::size_t total = lotes ? lotes->filas() : filas.size();
+    vista.fase(Fase::Escribiendo, 0, total);
+    vista.iniciarProgreso(total);
     vista.mostrarRegistro();
 
     const std::string ruta =
@@ -218,37 +237,16 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     resumen.reporte = ruta;
     esperarReporte(*reporte, entorno);
 
-    // The lookups of each window of rows in a few batched statements, then
-    // the window's lines; a window that cannot be batched with the rules'
-    // own semantics, or whose batch meets a database error, and every one
-    // after it, goes row by row. The window bounds the memory of a run.
-    constexpr std::size_t ventana = 50000;
-    bool porLotes = !e.filaAFila;
     Reglas reglas(DbCia, DBEnvio, regional, e.conteo);
-    for (std::size_t inicio = 0; inicio < filas.size(); inicio += ventana) {
-        const std::size_t fin = std::min(filas.size(), inicio + ventana);
-        std::optional<PlanLotes> plan;
-        if (porLotes) {
-            try {
-                plan = PlanLotes::preparar(std::vector<FilaAuditoria>(filas.begin() + static_cast<long>(inicio),
-                                                                      filas.begin() + static_cast<long>(fin)),
-                                           DbCia, DBEnvio, regional, e.conteo, entorno.interrupcion);
-            } catch (const SinLotes&) {
-                porLotes = false;
-            } catch (const bd::ErrorBaseDatos&) {
-                // The row-by-row rules meet the same fault at the same row and
-                // report it as the rules do, after the lines before it.
-                porLotes = false;
-            }
-        }
-        for (std::size_t i = inicio; i < fin; ++i) {
-            comprobar(entorno);
-            const FilaAuditoria& fila = filas[i];
-            ++resumen.registros;
-            vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
-            if (plan) plan->escribir(fila, i - inicio, *reporte, resumen, e.conteo);
-            else reglas.aplicar(fila, *reporte, resumen);
-        }
+    for (std::size_t i = 0; i < total; ++i) {
+        comprobar(entorno);
+        const FilaAuditoria fila = lotes ? lotes->fila(i) : std::move(filas[i]);
+        ++resumen.registros;
+        vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
+        std::optional<Desenlace> d;
+        if (lotes) d = lotes->desenlace(i, fila);
+        if (d) anotar(fila, *d, *reporte, resumen, e.conteo);
+        else reglas.aplicar(fila, *reporte, resumen);
     }
 }
 

@@ -1,72 +1,117 @@
 #pragma once
-#include <cstddef>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "db/conexion.h"
 #include "platform/regional.h"
+#include "reconcile/buscador.h"
+#include "reconcile/desenlace.h"
 #include "reconcile/interrupcion.h"
 #include "reconcile/reglas.h"
-#include "reconcile/reporte.h"
-#include "reconcile/resumen.h"
+#include "reconcile/valores.h"
+#include "reconcile/vista_corrida.h"
 
-// The run in batches: the same lookups as the rules, for many audit rows per
-// statement, so that a slow link costs a few round trips per batch instead of
-// several per row.
+// The batched run of a type with a rule. The origin answers inside the audit
+// query itself: each rule's origin lookup rides along as a correlated
+// subquery with the rule's own predicate. The destination is asked for the
+// keys of each stretch of rows on a connection and a thread of its own while
+// the audit rows still arrive. What a row needs that the batches could not
+// tell (a key a block cannot carry, a stretch whose batch met a database
+// error) is left to the row-by-row rule, which then meets the same answer or
+// the same error at the same row.
 namespace autorep::conciliacion {
 
-// A rule's query, cut around the values it takes: partes[0] value partes[1]
-// value ... partes[n]. A value is either quoted text or a bare integer.
-struct PlantillaConsulta {
-    std::vector<std::string> partes;
-    std::vector<bool> citado;  // one per value
-
-    // The statement the row-by-row rule sends for these values.
-    std::string referencia(const std::vector<std::string>& valores) const;
-};
-
-// A lookup that cannot be done in batches with the very semantics of the rule
-// (a value that is not a whole number where the query wants one, ...). The
-// run then looks its rows up one by one instead.
-class SinLotes : public std::runtime_error {
+class LecturaPorLotes {
 public:
-    using std::runtime_error::runtime_error;
-};
+    // Reads the audit rows of `consultaAuditoria` (the audit query, whose
+    // SELECT * is widened here) with their lookups. Null, having read
+    // nothing, when the type has no rule or the audit table is not as the
+    // batches need it: the run then goes row by row, as the rules are written.
+    static std::unique_ptr<LecturaPorLotes> leer(bd::Conexion& origen, bd::Conexion& destino,
+                                                 const std::string& consultaAuditoria, std::int64_t tipo,
+                                                 const plataforma::Regional& regional, const Conteo& conteo,
+                                                 VistaCorrida& vista, const Interrupcion* interrupcion);
+    ~LecturaPorLotes();
 
-// What a key found: the first row its query yields, and how many it yields.
-struct Hallado {
-    std::vector<bd::Valor> fila;
-    std::int64_t filas = 0;
-};
-
-// Runs the query for every key inside one EXECUTE BLOCK per batch: for each
-// key the block runs the rule's own query, with the key's values in place of
-// its literals, and returns the first row it yields with the count of its
-// rows. The answer holds, per key, that or nothing. A stop asked for is heard
-// between statements.
-std::vector<std::optional<Hallado>> buscarPorLotes(
-    bd::Conexion& conexion, const PlantillaConsulta& plantilla, const std::vector<std::vector<std::string>>& claves,
-    const Interrupcion* interrupcion = nullptr);
-
-// Every lookup of a run's rows done ahead; then each row's line is written
-// from what was found, in the rows' order.
-class PlanLotes {
-public:
-    // Raises SinLotes, or the database's error, when the run cannot be
-    // looked up in batches.
-    static PlanLotes preparar(const std::vector<FilaAuditoria>& filas, bd::Conexion& origen, bd::Conexion& destino,
-                              const plataforma::Regional& regional, const Conteo& conteo,
-                              const Interrupcion* interrupcion = nullptr);
-
-    // The line of row i, written and counted as the row-by-row rule does.
-    void escribir(const FilaAuditoria& fila, std::size_t i, Reporte& reporte, Resumen& resumen,
-                  const Conteo& conteo) const;
+    std::size_t filas() const { return filas_.size(); }
+    FilaAuditoria fila(std::size_t i) const;
+    // What row i's rule finds, or nothing when the rule must run for it.
+    std::optional<Desenlace> desenlace(std::size_t i, const FilaAuditoria& fila) const;
 
 private:
-    std::vector<Desenlace> desenlaces_;
-    bool conRegla_ = true;
+    struct Regla;
+    struct Trozo;
+    enum class Origen : std::uint8_t { Hallado, Ausente, Dudoso, SinPreguntar };
+    // An audit row in few bytes: repeated texts (dates, operations) are kept
+    // once, amounts in ValoresCompactos.
+    struct Fila {
+        std::string codigo;
+        plataforma::FechaHora momento;
+        std::int64_t idDoc = 0;
+        std::uint32_t fecha = 0, tipo = 0, oper = 0;  // places in textos_
+        std::uint32_t clave = 0;                      // the key's place in its stretch
+        Origen origen = Origen::SinPreguntar;
+        bool conClave = false;
+        bool idNulo = false;
+    };
+
+    LecturaPorLotes(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional,
+                    const Conteo& conteo, const Interrupcion* interrupcion);
+    bool preparar(const std::string& consultaAuditoria, std::int64_t tipo);
+    void recibir(const std::vector<bd::Valor>& v);
+    void cerrarTrozo();
+    void iniciarHilo();
+    void buscarEnDestino();
+    void buscar(Trozo& t, bd::Conexion& destino);
+    // The lookups of a plan, each prepared once on the one connection that asks.
+    Buscador& buscador(bd::Conexion& conexion, const PlantillaConsulta& plantilla);
+    void resolverDudosos();
+    void buscarSumasDeOrigen();
+    std::uint32_t texto(const bd::Valor& v);
+    std::string textoDe(const bd::Valor& v) const;
+
+    bd::Conexion& origen_;
+    bd::Conexion& destino_;
+    const plataforma::Regional& regional_;
+    const Conteo& conteo_;
+    const Interrupcion* interrupcion_;
+    std::unique_ptr<Regla> regla_;
+    std::string consulta_;
+    std::size_t columnasAuditoria_ = 0;
+    std::size_t iFecha_ = 0, iHora_ = 0, iTipo_ = 0, iIdDoc_ = 0, iOper_ = 0, iCodigo_ = 0;
+
+    std::vector<Fila> filas_;
+    ValoresCompactos origenValores_;  // columnasOrigen per row
+    Respuestas sumasOrigen_;
+    std::unordered_map<std::int64_t, std::size_t> sumaOrigenDeId_;
+    std::vector<std::string> textos_;
+    std::unordered_map<std::string, std::uint32_t> textoIndice_;
+    std::vector<std::int64_t> tipos_;  // TIDO_COD as an integer, per place in textos_ of a type
+
+    // The stretches of rows and their destination lookups.
+    std::deque<Trozo> trozos_;
+    std::unordered_map<std::string, std::uint32_t> clavesDelTrozo_;
+    std::vector<std::vector<std::string>> clavesPendientes_;
+    std::vector<std::pair<const PlantillaConsulta*, std::unique_ptr<Buscador>>> buscadores_;
+    std::mutex mutex_;
+    std::condition_variable cambio_;
+    bool sinMasTrozos_ = false;
+    std::size_t trozosListos_ = 0;
+    std::exception_ptr falla_;
+    std::unique_ptr<bd::Conexion> destinoPropio_;
+    bool sinHilo_ = false;
+    Interrupcion parada_;  // stops the lookup thread when the run ends early
+    std::unique_ptr<Interrupcion::Registro> cancelables_, cancelablesPropios_;
+    std::thread hilo_;
 };
 
 }  // namespace autorep::conciliacion

@@ -4,6 +4,11 @@
 
 namespace autorep::conciliacion {
 
+// The stages of a batched run, which the bar names: the audit rows arrive
+// (with their origin lookups), the destination answers the last of them,
+// the lines are written.
+enum class Fase { LeyendoAuditoria, BuscandoEnDestino, Escribiendo };
+
 // What a run shows while it works. The main window adapts it to Panel3,
 // ProgressBar1 and Edit1; the batch command to a terminal bar.
 class VistaCorrida {
@@ -23,6 +28,9 @@ public:
     virtual void avisarEspera(const std::string& reporte) = 0;
     // Called as the wait goes on, a few times a second: the window repaints.
     virtual void seguirEsperando() {}
+    // How far a stage got, a few times a second; `total` is 0 while unknown.
+    // The writing stage is announced once, before iniciarProgreso.
+    virtual void fase(Fase, std::size_t /*hechos*/, std::size_t /*total*/) {}
 };
 
 std::string textoEsperaReporte(const std::string& reporte);

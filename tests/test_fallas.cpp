@@ -13,7 +13,10 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "principalautorep/panel_titulo.h"
@@ -38,14 +41,21 @@ void esperarServidor() {
     std::this_thread::sleep_for(500ms);
 }
 
-// Kills the server once the report has grown past `bytes`.
+// Kills the server once the report has grown past `bytes`, or after `retardo`:
+// a batched run writes its report only after its lookups, so it is cut short
+// by time, a fraction of what a whole run took.
 class Saboteador {
 public:
-    Saboteador(std::string reporte, std::size_t bytes)
-        : hilo_([this, reporte, bytes] {
+    Saboteador(std::string reporte, std::size_t bytes) : Saboteador([reporte, bytes] {
+        std::error_code ec;
+        return fs::file_size(reporte, ec) >= bytes && !ec;
+    }) {}
+    explicit Saboteador(std::chrono::milliseconds retardo)
+        : Saboteador([hasta = std::chrono::steady_clock::now() + retardo] { return std::chrono::steady_clock::now() >= hasta; }) {}
+    explicit Saboteador(std::function<bool()> llegado)
+        : hilo_([this, llegado] {
               for (int i = 0; i < 6000 && !fin_; ++i) {
-                  std::error_code ec;
-                  if (fs::file_size(reporte, ec) >= bytes && !ec) {
+                  if (llegado()) {
                       [[maybe_unused]] const int r = std::system("pkill -9 -x firebird");
                       hecho_ = true;
                       return;
@@ -99,26 +109,33 @@ protected:
     }
 
     // The server is killed while the run works: row by row once some lines
-    // are written, batched while the lookups run (the report exists, empty).
-    // Returns the report as it was left.
+    // are written, batched while the audit rows and the lookups arrive (a
+    // third into a whole run). Returns the report as it was left.
     std::string interrumpir(const std::string& origen, const std::string& destino, bool filaAFila) {
+        std::chrono::milliseconds retardo{0};
+        if (!filaAFila) {
+            fs::remove(reporte());
+            const auto t0 = std::chrono::steady_clock::now();
+            EXPECT_EQ(lote(origen, destino).estado, 1);
+            retardo = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0) / 3;
+        }
         fs::remove(reporte());
         prueba::SalidaLote r;
         {
-            Saboteador s(reporte(), filaAFila ? 3000 : 0);
+            auto s = filaAFila ? std::make_unique<Saboteador>(reporte(), 3000) : std::make_unique<Saboteador>(retardo);
             r = lote(origen, destino, filaAFila);
-            EXPECT_TRUE(s.hecho()) << r.error;
+            EXPECT_TRUE(s->hecho()) << r.error;
         }
         EXPECT_EQ(r.estado, 2) << r.salida;
         EXPECT_NE(r.error.find("Se presento el siguiente error: "), std::string::npos) << r.error;
         EXPECT_TRUE(fs::exists(e.aplicacion() + "/ERRORES.TXT"));
         const std::string antes = prueba::contenido(reporte());
         if (!antes.empty()) lineasEnteras(antes);
-        EXPECT_LT(contarLineas(antes), 20000u);
+        EXPECT_LT(contarLineas(antes), 100000u);
         esperarServidor();
         const auto otra = lote(origen, destino, filaAFila);
         EXPECT_EQ(otra.estado, 1) << otra.error;
-        EXPECT_NE(otra.salida.find("registros: 20000\n"), std::string::npos) << otra.salida;
+        EXPECT_NE(otra.salida.find("registros: 100000\n"), std::string::npos) << otra.salida;
         const std::string despues = prueba::contenido(reporte());
         EXPECT_EQ(despues.substr(0, antes.size()), antes);
         lineasEnteras(despues);
@@ -129,13 +146,13 @@ protected:
 };
 
 TEST_F(Fallas, ElServidorDeOrigenSeDetieneAMitadDeLote) {
-    prueba::llenar(e, 20000, 21);
+    prueba::llenar(e, 100000, 21);
     EXPECT_FALSE(interrumpir(remoto(e.servidorOrigen()), e.servidorDestino(), true).empty());
     interrumpir(remoto(e.servidorOrigen()), e.servidorDestino(), false);
 }
 
 TEST_F(Fallas, ElServidorDeDestinoSeDetieneAMitadDeLote) {
-    prueba::llenar(e, 20000, 21);
+    prueba::llenar(e, 100000, 21);
     EXPECT_FALSE(interrumpir(e.servidorOrigen(), remoto(e.servidorDestino()), true).empty());
     interrumpir(e.servidorOrigen(), remoto(e.servidorDestino()), false);
 }
@@ -160,6 +177,14 @@ protected:
         c.FecFin->ponerValor(plataforma::FechaHora{{2016, 10, 31}, {23, 59, 59, 999}});
         return v;
     }
+    // A third of a whole run, which leaves its report to the next one.
+    std::chrono::milliseconds duracionDeUnaCorrida(principal::Tfprincipalautorep& v) {
+        const auto t0 = std::chrono::steady_clock::now();
+        QTest::mouseClick(v.controles().SpeedButton1, Qt::LeftButton);
+        EXPECT_TRUE(avisador.mensajes.empty()) << avisador.mensajes.front();
+        fs::remove(reporte());
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0) / 3;
+    }
     // Ready for another run: the run display hidden, the destination closed.
     void listaParaOtra(principal::Tfprincipalautorep& v) {
         EXPECT_TRUE(v.controles().Panel3->isHidden());
@@ -172,11 +197,12 @@ protected:
 };
 
 TEST_F(FallasVentana, ElServidorDeOrigenSeDetieneAMitadDeCorrida) {
-    prueba::llenar(e, 20000, 21);
+    prueba::llenar(e, 100000, 21);
     auto v = ventana(remoto(e.servidorOrigen()), e.servidorDestino());
     ASSERT_TRUE(avisador.mensajes.empty()) << avisador.mensajes.front();
+    const auto retardo = duracionDeUnaCorrida(*v);
     {
-        Saboteador s(reporte(), 0);  // while the batched lookups run
+        Saboteador s(retardo);  // while the audit rows and the lookups arrive
         QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
         ASSERT_TRUE(s.hecho());
     }
@@ -190,17 +216,18 @@ TEST_F(FallasVentana, ElServidorDeOrigenSeDetieneAMitadDeCorrida) {
     esperarServidor();
     QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(avisador.mensajes.size(), 1u) << avisador.mensajes.back();
-    EXPECT_EQ(v->controles().ProgressBar1->maximum(), 20000);
-    EXPECT_EQ(v->controles().ProgressBar1->value(), 20000);
+    EXPECT_EQ(v->controles().ProgressBar1->maximum(), 100000);
+    EXPECT_EQ(v->controles().ProgressBar1->value(), 100000);
     lineasEnteras(prueba::contenido(reporte()));
     listaParaOtra(*v);
 }
 
 TEST_F(FallasVentana, ElServidorDeDestinoSeDetieneAMitadDeCorrida) {
-    prueba::llenar(e, 20000, 21);
+    prueba::llenar(e, 100000, 21);
     auto v = ventana(e.servidorOrigen(), remoto(e.servidorDestino()));
+    const auto retardo = duracionDeUnaCorrida(*v);
     {
-        Saboteador s(reporte(), 0);
+        Saboteador s(retardo);
         QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
         ASSERT_TRUE(s.hecho());
     }

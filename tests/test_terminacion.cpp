@@ -51,7 +51,7 @@ TEST_F(Terminacion, UnaCorridaCortadaTerminaSinMensajeYLimpia) {
     c.CiaDes->setText("002");
     // The signal lands while the run reads its audit rows.
     v->DbCia.ponerObservador([this](const std::string& sql) {
-        if (sql.rfind("SELECT * FROM AUDITORIA", 0) == 0) interrupcion.pedir();
+        if (sql.find(" FROM AUDITORIA WHERE ") != std::string::npos) interrupcion.pedir();
     });
     QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
     EXPECT_EQ(terminaciones, 1);

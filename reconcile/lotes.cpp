@@ -13,7 +13,10 @@ namespace {
 
 // Rows per stretch: the destination is asked for a stretch's keys while the
 // next one arrives.
-constexpr std::size_t filasPorTrozo = 8192;
+constexpr std::size_t filasPorTrozo = 2048;
+// Lookup threads at most, each on a destination connection of its own: over
+// a slow link their round trips overlap.
+constexpr std::size_t maximoHilos = 8;
 
 constexpr std::string_view tablaAuditoria = "AUDITORIA";
 
@@ -91,31 +94,35 @@ Comparacion comparacionDe(std::string_view resto) {
     return c;
 }
 
-// Whether the compared column holds whole numbers: only then does comparing
-// it with the audit row's id mean what comparing it with the rule's integer
-// literal does (a text column is compared with a number by converting every
-// value of it).
-bool comparaEnteros(bd::Conexion& origen, const Comparacion& c) {
-    try {
-        const auto tipos = origen.describir("select " + c.columna + " from " + c.tabla);
-        return tipos.size() == 1 && (tipos[0] == "SMALLINT" || tipos[0] == "INTEGER" || tipos[0] == "BIGINT");
-    } catch (const bd::ErrorBaseDatos&) {
-        return false;
-    }
-}
-
-// Whether the compared column alone is unique in its table: then the rule's
-// query yields at most one row, and the subquery's first is all of them.
-bool unica(bd::Conexion& origen, const Comparacion& c) {
-    bool r = false;
+// What the schema says of the compared column. Whether it holds whole
+// numbers: only then does comparing it with the audit row's id mean what
+// comparing it with the rule's integer literal does (a text column is
+// compared with a number by converting every value of it). Whether it alone
+// is unique in its table: then the rule's query yields at most one row, and
+// the subquery's first is all of them. Both in one statement, as the run's
+// first round trips are the ones a slow link makes everyone wait for.
+struct ColumnaComparada {
+    bool entera = false;
+    bool unica = false;
+};
+ColumnaComparada columnaComparada(bd::Conexion& origen, const Comparacion& c) {
+    ColumnaComparada r;
     try {
         origen.recorrer(
-            "SELECT COUNT(*) FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME "
-            "WHERE I.RDB$RELATION_NAME = ? AND S.RDB$FIELD_NAME = ? AND I.RDB$UNIQUE_FLAG = 1 AND "
-            "I.RDB$SEGMENT_COUNT = 1 AND COALESCE(I.RDB$INDEX_INACTIVE, 0) = 0 AND I.RDB$EXPRESSION_BLR IS NULL",
-            {c.tabla, c.columna}, [&r](const std::vector<bd::Valor>& v) { r = v[0].comoEntero() > 0; });
+            "SELECT F.RDB$FIELD_TYPE, F.RDB$FIELD_SCALE, (SELECT COUNT(*) FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S "
+            "ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME WHERE I.RDB$RELATION_NAME = RF.RDB$RELATION_NAME AND "
+            "S.RDB$FIELD_NAME = RF.RDB$FIELD_NAME AND I.RDB$UNIQUE_FLAG = 1 AND I.RDB$SEGMENT_COUNT = 1 AND "
+            "COALESCE(I.RDB$INDEX_INACTIVE, 0) = 0 AND I.RDB$EXPRESSION_BLR IS NULL) FROM RDB$RELATION_FIELDS RF "
+            "JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE WHERE RF.RDB$RELATION_NAME = CAST(? AS VARCHAR(63)) AND "
+            "RF.RDB$FIELD_NAME = CAST(? AS VARCHAR(63))",
+            {c.tabla, c.columna}, [&r](const std::vector<bd::Valor>& v) {
+                // SMALLINT, INTEGER and BIGINT, with no decimals.
+                const std::int64_t tipo = v[0].comoEntero();
+                r.entera = (tipo == 7 || tipo == 8 || tipo == 16) && v[1].comoEntero() == 0;
+                r.unica = v[2].comoEntero() > 0;
+            });
     } catch (const bd::ErrorBaseDatos&) {
-        return false;
+        return {};
     }
     return r;
 }
@@ -183,19 +190,27 @@ LecturaPorLotes::LecturaPorLotes(bd::Conexion& origen, bd::Conexion& destino, co
                                  const Conteo& conteo, const Interrupcion* interrupcion)
     : origen_(origen), destino_(destino), regional_(regional), conteo_(conteo), interrupcion_(interrupcion) {}
 
-LecturaPorLotes::~LecturaPorLotes() {
-    if (hilo_.joinable()) {
-        {
-            const std::lock_guard<std::mutex> guarda(mutex_);
-            sinMasTrozos_ = true;
-        }
-        cambio_.notify_all();
-        parada_.pedir();
-        hilo_.join();
+// The lookups asked on one connection, each prepared once on it.
+struct LecturaPorLotes::Destino {
+    bd::Conexion& conexion;
+    std::vector<std::pair<const PlantillaConsulta*, std::unique_ptr<Buscador>>> buscadores;
+    Buscador& buscador(const PlantillaConsulta& plantilla) {
+        for (auto& [p, b] : buscadores)
+            if (p == &plantilla) return *b;
+        buscadores.emplace_back(&plantilla, std::make_unique<Buscador>(conexion, plantilla));
+        return *buscadores.back().second;
     }
-    cancelablesPropios_.reset();
-    cancelables_.reset();
-    if (destinoPropio_) destinoPropio_->desconectar();
+};
+
+LecturaPorLotes::~LecturaPorLotes() {
+    {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        sinMasTrozos_ = true;
+    }
+    cambio_.notify_all();
+    if (!hilos_.empty()) parada_.pedir();
+    for (auto& h : hilos_) h.join();
+    registros_.clear();
 }
 
 std::string LecturaPorLotes::textoDe(const bd::Valor& v) const { return textoCampo(v, regional_); }
@@ -218,10 +233,12 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         const auto s = partirSelect(r->consultaOrigen);
         if (!s || s->lista.size() != 1) return false;
         const Comparacion c = comparacionDe(s->resto);
-        if (c.columna.empty() || !comparaEnteros(origen_, c)) return false;
+        if (c.columna.empty()) return false;
+        const ColumnaComparada id = columnaComparada(origen_, c);
+        if (!id.entera) return false;
         regla->importe = r;
         regla->columnasOrigen = {subconsulta(s->lista[0], s->resto)};
-        if (!agregada(s->lista[0]) && !unica(origen_, c)) regla->columnasOrigen.push_back(todasLasFilas(s->lista, s->resto));
+        if (!agregada(s->lista[0]) && !id.unica) regla->columnasOrigen.push_back(todasLasFilas(s->lista, s->resto));
         regla->origen = {{std::string(r->consultaOrigen), ""}, {false}};
         regla->destino = {{std::string(r->cabezaDestino), std::string(r->condicionNumero), ""}, {true, true}};
         if (conteo_.duplicados && !r->conteoDestino.empty())
@@ -230,10 +247,10 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         const auto cabecera = partirSelect(comprobante::cabecera);
         const auto sumas = partirSelect(comprobante::sumas);
         if (!cabecera || cabecera->lista != std::vector<std::string>{"*"} || !sumas || sumas->lista.size() != 2) return false;
-        const Comparacion c = comparacionDe(cabecera->resto);
-        if (c.columna.empty() || !comparaEnteros(origen_, c) || comparacionDe(sumas->resto).columna.empty() ||
-            !comparaEnteros(origen_, comparacionDe(sumas->resto)))
-            return false;
+        const Comparacion c = comparacionDe(cabecera->resto), cs = comparacionDe(sumas->resto);
+        if (c.columna.empty() || cs.columna.empty()) return false;
+        const ColumnaComparada id = columnaComparada(origen_, c);
+        if (!id.entera || !columnaComparada(origen_, cs).entera) return false;
         std::vector<std::string> nombres;
         try {
             origen_.describir(std::string(comprobante::cabecera) + "0", &nombres);
@@ -244,7 +261,7 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         for (const auto& nombre : nombres)
             if (!identificadorSimple(nombre)) return false;
         for (std::size_t i = 0; i < 4; ++i) regla->columnasOrigen.push_back(subconsulta(nombres[i], cabecera->resto));
-        if (!unica(origen_, c)) regla->columnasOrigen.push_back(todasLasFilas(nombres, cabecera->resto));
+        if (!id.unica) regla->columnasOrigen.push_back(todasLasFilas(nombres, cabecera->resto));
         regla->sumasOrigen = PlantillaConsulta{{std::string(comprobante::sumas), ""}, {false}};
         regla->origen = {{std::string(comprobante::cabecera), ""}, {false}};
         regla->destino = {{std::string(comprobante::destinoTipo), std::string(comprobante::destinoPrefijo),
@@ -255,15 +272,15 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         return false;
     }
 
-    // The audit table must hold what the rules read, with a whole-number
-    // document id: the subqueries compare it as the rules' literal does.
-    std::vector<std::string> nombres;
-    std::vector<std::string> tipos;
-    try {
-        tipos = origen_.describir(consultaAuditoria, &nombres);
-    } catch (const bd::ErrorBaseDatos&) {
-        return false;
-    }
+    std::string extra;
+    for (const auto& c : regla->columnasOrigen) extra += ", " + c;
+    consulta_ = "SELECT " + std::string(tablaAuditoria) + ".*" + extra + consultaAuditoria.substr(8);
+    regla_ = std::move(regla);
+    return true;
+}
+
+bool LecturaPorLotes::conColumnas(const std::vector<std::string>& nombres) {
+    // The audit table must hold what the rules read.
     auto columna = [&](std::string_view nombre) -> std::optional<std::size_t> {
         for (std::size_t i = 0; i < nombres.size(); ++i)
             if (plataforma::igualesSinMayusculas(nombres[i], nombre)) return i;
@@ -278,21 +295,7 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
     iIdDoc_ = *columna("AUDI_IDDOC");
     iOper_ = *columna("AUDI_OPER");
     iCodigo_ = *columna("AUDI_COD");
-    const std::string& tipoId = tipos[iIdDoc_];
-    if (tipoId != "SMALLINT" && tipoId != "INTEGER" && tipoId != "BIGINT") return false;
-    columnasAuditoria_ = nombres.size();
-
-    std::string extra;
-    for (const auto& c : regla->columnasOrigen) extra += ", " + c;
-    consulta_ = "SELECT " + std::string(tablaAuditoria) + ".*" + extra + consultaAuditoria.substr(8);
-    try {
-        origen_.describir(consulta_);
-    } catch (const bd::ErrorBaseDatos&) {
-        // An origin table the rule reads is missing or other than it expects:
-        // the rule itself says so at the first row.
-        return false;
-    }
-    regla_ = std::move(regla);
+    columnasAuditoria_ = nombres.size() - regla_->columnasOrigen.size();
     return true;
 }
 
@@ -303,18 +306,32 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd:
     std::unique_ptr<LecturaPorLotes> l(new LecturaPorLotes(origen, destino, regional, conteo, interrupcion));
     if (!l->preparar(consultaAuditoria, tipo)) return nullptr;
 
+    // A row the subqueries cannot stand for (a document id that is not a
+    // whole number compares otherwise than the rule's literal) ends the read
+    // before any line is written: the run then goes row by row.
+    struct NoPorLotes {};
     std::size_t avisadas = 0;
+    std::vector<std::string> columnas;
     try {
-        origen.recorrer(l->consulta_, {}, [&](const std::vector<bd::Valor>& v) {
-            if (interrupcion) interrupcion->comprobar();
-            l->recibir(v);
-            if (l->filas_.size() - avisadas >= filasPorTrozo) {
-                if (!l->hilo_.joinable() && !l->sinHilo_) l->iniciarHilo();
-                l->cerrarTrozo();
-                avisadas = l->filas_.size();
-                vista.fase(Fase::LeyendoAuditoria, avisadas, 0);
-            }
-        });
+        origen.recorrer(
+            l->consulta_, {},
+            [&](const std::vector<bd::Valor>& v) {
+                if (interrupcion) interrupcion->comprobar();
+                if (l->filas_.empty() && !l->conColumnas(columnas)) throw NoPorLotes{};
+                const bd::Valor& id = v[l->iIdDoc_];
+                if (!id.esNulo() && (id.tipo() != bd::Valor::Tipo::Entero || id.escala() != 0)) throw NoPorLotes{};
+                l->recibir(v);
+                if (l->filas_.size() - avisadas >= filasPorTrozo) {
+                    l->cerrarTrozo();
+                    l->iniciarHilo();
+                    avisadas = l->filas_.size();
+                    vista.fase(Fase::LeyendoAuditoria, avisadas, 0);
+                }
+            },
+            &columnas);
+        if (l->filas_.empty() && !l->conColumnas(columnas)) return nullptr;
+    } catch (const NoPorLotes&) {
+        return nullptr;
     } catch (const bd::ErrorBaseDatos&) {
         // A subquery met an error the rule meets only at some row (a sum
         // that overflows, ...), or the read broke off: nothing is written
@@ -331,21 +348,28 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd:
     l->cambio_.notify_all();
     l->resolverDudosos();
 
-    if (!l->destinoPropio_) {
-        for (auto& t : l->trozos_) {
-            l->buscar(t, destino);
-            ++l->trozosListos_;
-            vista.fase(Fase::BuscandoEnDestino, t.primera + t.filas, l->filas_.size());
-        }
-    } else {
+    {
+        // What no thread takes (none was started, or none could connect),
+        // the run looks up itself.
+        Destino propio{destino, {}};
         std::unique_lock<std::mutex> espera(l->mutex_);
         while (l->trozosListos_ < l->trozos_.size() && !l->falla_) {
-            const std::size_t hechas = l->trozosListos_ == 0 ? 0 : l->trozos_[l->trozosListos_ - 1].primera + l->trozos_[l->trozosListos_ - 1].filas;
-            espera.unlock();
-            vista.fase(Fase::BuscandoEnDestino, hechas, l->filas_.size());
-            if (interrupcion) interrupcion->comprobar();
+            if (l->hilosVivos_ == 0 && l->siguiente_ < l->trozos_.size()) {
+                Trozo& t = l->trozos_[l->siguiente_++];
+                espera.unlock();
+                l->buscar(t, propio, interrupcion);
+                l->terminarTrozo(t);
+            } else {
+                const std::size_t hechas = l->filasBuscadas_;
+                espera.unlock();
+                vista.fase(Fase::BuscandoEnDestino, hechas, l->filas_.size());
+                if (interrupcion) interrupcion->comprobar();
+                espera.lock();
+                l->cambio_.wait_for(espera, std::chrono::milliseconds(100));
+                continue;
+            }
+            vista.fase(Fase::BuscandoEnDestino, l->filasBuscadas_, l->filas_.size());
             espera.lock();
-            l->cambio_.wait_for(espera, std::chrono::milliseconds(100));
         }
         if (l->falla_) std::rethrow_exception(l->falla_);
     }
@@ -355,21 +379,26 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd:
 }
 
 void LecturaPorLotes::iniciarHilo() {
-    // The destination lookups of a long run go on a connection and a thread
-    // of their own, beside the audit read; a short run, or one that cannot
-    // have them, looks up after the read, on the run's connection.
-    auto propio = std::make_unique<bd::Conexion>(destino_.nombre());
-    propio->parametros() = destino_.parametros();
-    try {
-        propio->conectar();
-    } catch (const std::exception&) {
-        sinHilo_ = true;
-        return;
+    // The destination lookups of a long run go on connections and threads of
+    // their own, beside the audit read; another one starts while stretches
+    // wait for a thread (a slow link), up to a few. A short run looks up
+    // after the read, on the run's connection.
+    if (hilos_.size() >= maximoHilos) return;
+    if (!hilos_.empty()) {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        if (trozos_.size() - siguiente_ < 2) return;
     }
-    destinoPropio_ = std::move(propio);
-    cancelables_ = std::make_unique<Interrupcion::Registro>(interrupcion_, std::vector<bd::Conexion*>{destinoPropio_.get()});
-    cancelablesPropios_ = std::make_unique<Interrupcion::Registro>(&parada_, std::vector<bd::Conexion*>{destinoPropio_.get()});
-    hilo_ = std::thread([this] { buscarEnDestino(); });
+    auto propia = std::make_unique<bd::Conexion>(destino_.nombre());
+    propia->parametros() = destino_.parametros();
+    bd::Conexion* c = propia.get();
+    conexionesPropias_.push_back(std::move(propia));
+    registros_.push_back(std::make_unique<Interrupcion::Registro>(interrupcion_, std::vector<bd::Conexion*>{c}));
+    registros_.push_back(std::make_unique<Interrupcion::Registro>(&parada_, std::vector<bd::Conexion*>{c}));
+    {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        ++hilosVivos_;
+    }
+    hilos_.emplace_back([this, c] { buscarEnDestino(*c); });
 }
 
 void LecturaPorLotes::recibir(const std::vector<bd::Valor>& v) {
@@ -426,44 +455,63 @@ void LecturaPorLotes::cerrarTrozo() {
     cambio_.notify_all();
 }
 
-void LecturaPorLotes::buscarEnDestino() {
+void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
+    // Each thread connects and disconnects on its own, so that neither the
+    // audit read nor the end of the run waits for it; one that cannot
+    // connect leaves its stretches to the others, or to the run.
     try {
-        for (std::size_t i = 0;; ++i) {
-            Trozo* t = nullptr;
-            {
-                std::unique_lock<std::mutex> espera(mutex_);
-                cambio_.wait(espera, [&] { return i < trozos_.size() || sinMasTrozos_; });
-                if (i >= trozos_.size()) return;
-                t = &trozos_[i];
+        conexion.conectar();
+        {
+            Destino destino{conexion, {}};
+            while (Trozo* t = siguienteTrozo()) {
+                buscar(*t, destino, &parada_);
+                terminarTrozo(*t);
             }
-            buscar(*t, *destinoPropio_);
-            {
-                const std::lock_guard<std::mutex> guarda(mutex_);
-                ++trozosListos_;
-            }
-            cambio_.notify_all();
         }
+    } catch (const bd::ErrorBaseDatos&) {
+        if (!conexion.conectada() && !parada_.pedida()) {
+            conexion.desconectar();
+            const std::lock_guard<std::mutex> guarda(mutex_);
+            --hilosVivos_;
+            cambio_.notify_all();
+            return;
+        }
+        guardarFalla();
     } catch (...) {
-        const std::lock_guard<std::mutex> guarda(mutex_);
-        falla_ = std::current_exception();
-        cambio_.notify_all();
+        guardarFalla();
     }
+    conexion.desconectar();
+    const std::lock_guard<std::mutex> guarda(mutex_);
+    --hilosVivos_;
+    cambio_.notify_all();
 }
 
-Buscador& LecturaPorLotes::buscador(bd::Conexion& conexion, const PlantillaConsulta& plantilla) {
-    for (auto& [p, b] : buscadores_)
-        if (p == &plantilla) return *b;
-    buscadores_.emplace_back(&plantilla, std::make_unique<Buscador>(conexion, plantilla));
-    return *buscadores_.back().second;
+LecturaPorLotes::Trozo* LecturaPorLotes::siguienteTrozo() {
+    std::unique_lock<std::mutex> espera(mutex_);
+    cambio_.wait(espera, [&] { return siguiente_ < trozos_.size() || sinMasTrozos_ || falla_; });
+    if (siguiente_ >= trozos_.size() || falla_) return nullptr;
+    return &trozos_[siguiente_++];
 }
 
-void LecturaPorLotes::buscar(Trozo& t, bd::Conexion& destino) {
-    // The lookup thread stops when the run ends early; lookups on the run's
-    // own connection hear the run's stop.
-    const Interrupcion* oido = destinoPropio_ ? &parada_ : interrupcion_;
+void LecturaPorLotes::terminarTrozo(const Trozo& t) {
+    {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        ++trozosListos_;
+        filasBuscadas_ += t.filas;
+    }
+    cambio_.notify_all();
+}
+
+void LecturaPorLotes::guardarFalla() {
+    const std::lock_guard<std::mutex> guarda(mutex_);
+    if (!falla_) falla_ = std::current_exception();
+    cambio_.notify_all();
+}
+
+void LecturaPorLotes::buscar(Trozo& t, Destino& destino, const Interrupcion* oido) {
     try {
-        t.destino = buscador(destino, regla_->destino).buscar(t.claves, oido);
-        if (regla_->conteo) t.conteo = buscador(destino, *regla_->conteo).buscar(t.claves, oido);
+        t.destino = destino.buscador(regla_->destino).buscar(t.claves, oido);
+        if (regla_->conteo) t.conteo = destino.buscador(*regla_->conteo).buscar(t.claves, oido);
         if (regla_->sumasDestino) {
             std::vector<std::vector<std::string>> consecutivos;
             std::unordered_map<std::string, std::int64_t> lugar;
@@ -480,7 +528,7 @@ void LecturaPorLotes::buscar(Trozo& t, bd::Conexion& destino) {
                 if (nuevo) consecutivos.push_back({consecutivo});
                 t.sumaDeClave[k] = it->second;
             }
-            t.sumas = buscador(destino, *regla_->sumasDestino).buscar(consecutivos, oido);
+            t.sumas = destino.buscador(*regla_->sumasDestino).buscar(consecutivos, oido);
         }
     } catch (const bd::ErrorBaseDatos&) {
         if (parada_.pedida() || (interrupcion_ && interrupcion_->pedida())) throw CorridaInterrumpida();

@@ -67,13 +67,18 @@ private:
     LecturaPorLotes(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional,
                     const Conteo& conteo, const Interrupcion* interrupcion);
     bool preparar(const std::string& consultaAuditoria, std::int64_t tipo);
+    // Finds the audit columns in the widened query's; false when one is missing.
+    bool conColumnas(const std::vector<std::string>& nombres);
     void recibir(const std::vector<bd::Valor>& v);
     void cerrarTrozo();
     void iniciarHilo();
-    void buscarEnDestino();
-    void buscar(Trozo& t, bd::Conexion& destino);
-    // The lookups of a plan, each prepared once on the one connection that asks.
-    Buscador& buscador(bd::Conexion& conexion, const PlantillaConsulta& plantilla);
+    struct Destino;
+    void buscarEnDestino(bd::Conexion& conexion);
+    Trozo* siguienteTrozo();
+    void terminarTrozo(const Trozo& t);
+    void guardarFalla();
+    // The lookups of a stretch; a stop is heard through `oido`.
+    void buscar(Trozo& t, Destino& destino, const Interrupcion* oido);
     void resolverDudosos();
     void buscarSumasDeOrigen();
     std::uint32_t texto(const bd::Valor& v);
@@ -89,7 +94,7 @@ private:
     std::size_t columnasAuditoria_ = 0;
     std::size_t iFecha_ = 0, iHora_ = 0, iTipo_ = 0, iIdDoc_ = 0, iOper_ = 0, iCodigo_ = 0;
 
-    std::vector<Fila> filas_;
+    std::deque<Fila> filas_;  // no doubling copies on the way to a million rows
     ValoresCompactos origenValores_;  // columnasOrigen per row
     Respuestas sumasOrigen_;
     std::unordered_map<std::int64_t, std::size_t> sumaOrigenDeId_;
@@ -101,17 +106,19 @@ private:
     std::deque<Trozo> trozos_;
     std::unordered_map<std::string, std::uint32_t> clavesDelTrozo_;
     std::vector<std::vector<std::string>> clavesPendientes_;
-    std::vector<std::pair<const PlantillaConsulta*, std::unique_ptr<Buscador>>> buscadores_;
+
     std::mutex mutex_;
     std::condition_variable cambio_;
     bool sinMasTrozos_ = false;
+    std::size_t siguiente_ = 0;      // the next stretch a thread takes
     std::size_t trozosListos_ = 0;
+    std::size_t filasBuscadas_ = 0;
     std::exception_ptr falla_;
-    std::unique_ptr<bd::Conexion> destinoPropio_;
-    bool sinHilo_ = false;
-    Interrupcion parada_;  // stops the lookup thread when the run ends early
-    std::unique_ptr<Interrupcion::Registro> cancelables_, cancelablesPropios_;
-    std::thread hilo_;
+    std::vector<std::unique_ptr<bd::Conexion>> conexionesPropias_;
+    std::size_t hilosVivos_ = 0;
+    Interrupcion parada_;  // stops the lookup threads when the run ends early
+    std::vector<std::unique_ptr<Interrupcion::Registro>> registros_;
+    std::vector<std::thread> hilos_;
 };
 
 }  // namespace autorep::conciliacion

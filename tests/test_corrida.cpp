@@ -166,7 +166,10 @@ TEST_F(Corrida, LaConsultaDeAuditoriaUsaFechasIsoYLeeBienConFormatoDiaPrimero) {
     const std::string condicion =
         " FROM AUDITORIA WHERE TIDO_COD = 21 AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA "
         ">= '2016-10-01' AND AUDI_FECHA <= '2016-10-31' ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
-    const std::string& auditoria = sentenciasOrigen[0];
+    const auto leida = std::find_if(sentenciasOrigen.begin(), sentenciasOrigen.end(),
+                                    [](const std::string& s) { return s.find(" FROM AUDITORIA ") != std::string::npos; });
+    ASSERT_NE(leida, sentenciasOrigen.end());
+    const std::string& auditoria = *leida;
     ASSERT_GE(auditoria.size(), condicion.size());
     EXPECT_EQ(auditoria.substr(auditoria.size() - condicion.size()), condicion);
     EXPECT_EQ(auditoria.rfind("SELECT AUDITORIA.*, ", 0), 0u) << auditoria;

@@ -52,7 +52,8 @@ public:
     }
     void fase(conciliacion::Fase fase, std::size_t hechos, std::size_t total) override {
         using conciliacion::Fase;
-        if (fase != fase_ || hechos < hechos_) inicio_ = std::chrono::steady_clock::now();
+        if (!enFase_ || fase != fase_ || hechos < hechos_) inicio_ = std::chrono::steady_clock::now();
+        enFase_ = true;
         fase_ = fase;
         hechos_ = hechos;
         total_ = total;
@@ -102,6 +103,7 @@ private:
     }
     bool terminal_;
     bool dibujada_ = false;
+    bool enFase_ = false;  // a stage was announced: its clock runs
     conciliacion::Fase fase_ = conciliacion::Fase::LeyendoAuditoria;
     std::size_t total_ = 0, hechos_ = 0;
     std::chrono::steady_clock::time_point inicio_, ultimo_;

@@ -1,0 +1,206 @@
+// The run against the engine's own floor, in one run on one fixture: the
+// loopback server answers the set queries that yield the same answers (the
+// audit rows with each document's origin amount as a correlated subquery; one
+// destination lookup per document by prefix and number, likewise), then
+// autorep-lote runs through the same server. Prints both times, their ratio
+// and the run's peak memory. Needs scripts/servidor-prueba.sh.
+// Usage: bench_suelo [--mezcla] [--conservar DIR] [N ...]   (default 100000 1000000)
+//   --mezcla     the bulk fixture's mix of types (21, 31, 61, 11, 1) instead of type 21 alone
+//   --conservar  keeps each fixture in DIR/<N>[-mezcla] and reuses it when there
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "db/conexion.h"
+#include "tests/apoyo/base_prueba.h"
+#include "tests/apoyo/datos_masivos.h"
+#include "tests/apoyo/entorno_prueba.h"
+
+using namespace autorep;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Medida {
+    int estado = -1;
+    double segundos = 0;
+    long memoriaMiB = 0;
+    std::string error;
+};
+
+Medida correrLote(const std::vector<std::string>& argumentos, const std::string& salida) {
+    std::fflush(stdout);
+    const auto inicio = std::chrono::steady_clock::now();
+    const pid_t hijo = fork();
+    if (hijo == 0) {
+        setenv("AUTOREP_CLAVE", prueba::claveServidor(), 1);
+        setenv("AUTOREP_REGISTRO", "/nonexistent", 1);
+        if (!freopen((salida + ".out").c_str(), "w", stdout) || !freopen((salida + ".err").c_str(), "w", stderr)) _exit(127);
+        std::vector<char*> a = {const_cast<char*>(AUTOREP_LOTE)};
+        for (const auto& x : argumentos) a.push_back(const_cast<char*>(x.c_str()));
+        a.push_back(nullptr);
+        execv(AUTOREP_LOTE, a.data());
+        _exit(127);
+    }
+    int estado = 0;
+    rusage uso{};
+    wait4(hijo, &estado, 0, &uso);
+    Medida m;
+    m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+    m.estado = WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
+    m.memoriaMiB = uso.ru_maxrss / 1024;
+    m.error = prueba::leerArchivo(salida + ".err");
+    return m;
+}
+
+// The set queries of one type: on the origin, the audit rows with what the
+// rule reads of the origin as correlated subqueries; on the destination, what
+// the rule reads there, once per document of the destination's own.
+struct Suelo {
+    const char* tipo;
+    std::string origen;
+    std::string destino;
+};
+
+std::string auditoria(const char* tipo, const std::string& columnas) {
+    return "SELECT A.*" + columnas + " FROM AUDITORIA A WHERE TIDO_COD = " + tipo +
+           " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= '2016-10-01' AND AUDI_FECHA <= "
+           "'2016-10-31' ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
+}
+
+std::vector<Suelo> suelos(bool mezcla) {
+    auto importe = [](const char* tipo, const char* tabla, const char* id, const char* numero, const char* monto) {
+        const std::string t = tabla;
+        return Suelo{tipo,
+                     auditoria(tipo, ", (SELECT FIRST 1 " + std::string(monto) + " FROM " + t + " WHERE " + id +
+                                         " = A.AUDI_IDDOC)"),
+                     "SELECT (SELECT FIRST 1 X." + std::string(monto) + " FROM " + t + " X WHERE X.PREF_PRE = Y.PREF_PRE AND X." +
+                         numero + " = Y." + numero + ") FROM " + t + " Y"};
+    };
+    std::vector<Suelo> r = {importe("21", "FACTURAS_COMPRA", "FACO_ID", "FACO_NUMERO", "FACO_TOTAL")};
+    if (!mezcla) return r;
+    r.push_back(importe("31", "FACTURAS", "FACT_ID", "FACT_NUMERO", "FACT_TOTAL"));
+    r.push_back(importe("61", "RECIBOS_CAJA", "RECA_ID", "RECA_NUMERO", "RECA_MONTO"));
+    r.push_back({"11",
+                 auditoria("11", ", (SELECT SUM(ENDE_TOTAL) FROM ENTRADAS_DETALLE WHERE ENTR_ID = A.AUDI_IDDOC)"),
+                 "SELECT (SELECT SUM(ENDE_TOTAL) FROM ENTRADAS_DETALLE ED, ENTRADAS E WHERE E.ENTR_ID = ED.ENTR_ID AND "
+                 "E.PREF_PRE = Y.PREF_PRE AND E.ENTR_NUMERO = Y.ENTR_NUMERO) FROM ENTRADAS Y"});
+    r.push_back({"1",
+                 auditoria("1", ", (SELECT FIRST 1 TICO_COD FROM COMPROBANTE_ENCABEZADO WHERE ENCO_CONSEC = A.AUDI_IDDOC), "
+                                "(SELECT SUM(CODE_DEBITO) FROM COMPROBANTE_DETALLE WHERE ENCO_CONSEC = A.AUDI_IDDOC), "
+                                "(SELECT SUM(CODE_CREDITO) FROM COMPROBANTE_DETALLE WHERE ENCO_CONSEC = A.AUDI_IDDOC)"),
+                 "SELECT (SELECT FIRST 1 X.ENCO_CONSEC FROM COMPROBANTE_ENCABEZADO X WHERE X.TICO_COD = Y.TICO_COD AND "
+                 "X.PRCO_PREF = Y.PRCO_PREF AND X.ENCO_NUMERO = Y.ENCO_NUMERO), "
+                 "(SELECT SUM(CODE_DEBITO) FROM COMPROBANTE_DETALLE D WHERE D.ENCO_CONSEC = Y.ENCO_CONSEC), "
+                 "(SELECT SUM(CODE_CREDITO) FROM COMPROBANTE_DETALLE D WHERE D.ENCO_CONSEC = Y.ENCO_CONSEC) "
+                 "FROM COMPROBANTE_ENCABEZADO Y"});
+    return r;
+}
+
+double tiempoDe(const std::string& base, const std::string& sql, long& filas) {
+    bd::Conexion c;
+    c.ponerParametro("Database", "127.0.0.1:" + base);
+    c.ponerParametro("User_Name", prueba::usuarioServidor());
+    c.ponerParametro("Password", prueba::claveServidor());
+    c.conectar();
+    const auto t0 = std::chrono::steady_clock::now();
+    filas = 0;
+    c.recorrer(sql, {}, [&](const std::vector<bd::Valor>&) { ++filas; });
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The fixture of N rows: made afresh, or kept in (and taken from) a folder.
+struct Fixture {
+    std::unique_ptr<prueba::Escenario> escenario;
+    std::string origen, destino, servidorOrigen, servidorDestino, aplicacion;
+};
+
+Fixture fixture(long n, bool mezcla, const std::string& conservar) {
+    Fixture f;
+    const fs::path guardada = conservar.empty() ? fs::path() : fs::path(conservar) / (std::to_string(n) + (mezcla ? "-mezcla" : ""));
+    auto desde = [&](const fs::path& base) {
+        f.servidorOrigen = (base / "origen").string();
+        f.servidorDestino = (base / "destino").string();
+        f.aplicacion = (base / "app").string();
+        f.origen = f.servidorOrigen + "/datos/001/quorix.fdb";
+        f.destino = f.servidorDestino + "/datos/002/quorix.fdb";
+    };
+    if (!guardada.empty() && fs::exists(guardada / "listo")) {
+        desde(guardada);
+        return f;
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    f.escenario = std::make_unique<prueba::Escenario>();
+    prueba::llenar(*f.escenario, n, mezcla ? 0 : 21);
+    std::fprintf(stderr, "  fixture de %ld filas: %.1f s\n", n,
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    desde(f.escenario->base());
+    if (!guardada.empty()) {
+        fs::create_directories(guardada);
+        fs::copy(f.escenario->base(), guardada, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        for (const auto& p : fs::recursive_directory_iterator(guardada)) fs::permissions(p.path(), fs::perms::all);
+        fs::permissions(guardada, fs::perms::all);
+        std::FILE* listo = std::fopen((guardada / "listo").c_str(), "w");
+        if (listo) std::fclose(listo);
+        f.escenario.reset();
+        desde(guardada);
+    }
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!prueba::servidorEscuchando()) {
+        std::fprintf(stderr, "bench_suelo: no hay servidor Firebird en 127.0.0.1:3050 (scripts/servidor-prueba.sh)\n");
+        return 2;
+    }
+    bool mezcla = false;
+    std::string conservar;
+    std::vector<long> tamanios;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--mezcla") == 0) mezcla = true;
+        else if (std::strcmp(argv[i], "--conservar") == 0 && i + 1 < argc) conservar = argv[++i];
+        else tamanios.push_back(std::atol(argv[i]));
+    }
+    if (tamanios.empty()) tamanios = {100000, 1000000};
+
+    std::printf("%9s %7s %5s %10s %10s %10s %10s %8s %9s\n", "N", "tipos", "tipo", "suelo orig", "suelo dest", "suelo s",
+                "corrida s", "veces", "pico MiB");
+    for (long n : tamanios) {
+        const Fixture f = fixture(n, mezcla, conservar);
+        double totalSuelo = 0, totalCorrida = 0;
+        long pico = 0;
+        for (const auto& s : suelos(mezcla)) {
+            long filasOrigen = 0, filasDestino = 0;
+            const double o = tiempoDe(f.origen, s.origen, filasOrigen);
+            const double d = tiempoDe(f.destino, s.destino, filasDestino);
+            const std::string via = "127.0.0.1:";
+            const Medida m = correrLote({"--origen", via + f.servidorOrigen, "--usuario", prueba::usuarioServidor(),
+                                         "--compania", "001", "--destino", via + f.servidorDestino, "--compania-destino",
+                                         "002", "--tipo", s.tipo, "--desde", "2016-10-01", "--hasta", "2016-10-31",
+                                         "--directorio", f.aplicacion},
+                                        f.aplicacion + "/salida");
+            if (m.estado != 0 && m.estado != 1) {
+                std::fprintf(stderr, "autorep-lote terminó con %d:\n%s", m.estado, m.error.c_str());
+                return 1;
+            }
+            std::printf("%9ld %7s %5s %10.2f %10.2f %10.2f %10.2f %8.2f %9ld\n", n, mezcla ? "mezcla" : "21", s.tipo, o, d,
+                        o + d, m.segundos, m.segundos / (o + d), m.memoriaMiB);
+            std::fflush(stdout);
+            totalSuelo += o + d;
+            totalCorrida += m.segundos;
+            pico = std::max(pico, m.memoriaMiB);
+        }
+        if (mezcla)
+            std::printf("%9ld %7s %5s %10s %10s %10.2f %10.2f %8.2f %9ld\n", n, "mezcla", "todos", "", "", totalSuelo,
+                        totalCorrida, totalCorrida / totalSuelo, pico);
+    }
+}

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/lote_medido.h"
 #include "bench/proxy_retardo.h"
 #include "tests/apoyo/base_prueba.h"
 #include "tests/apoyo/datos_masivos.h"
@@ -23,39 +24,10 @@ using namespace autorep;
 
 namespace {
 
-struct Medida {
-    int estado = -1;
-    double segundos = 0;
-    long sentencias = -1;
-    long memoriaMiB = 0;
-};
-
-Medida correr(const std::vector<std::string>& argumentos, const std::string& salida) {
-    std::fflush(stdout);
-    const auto inicio = std::chrono::steady_clock::now();
-    const pid_t hijo = fork();
-    if (hijo == 0) {
-        setenv("AUTOREP_CLAVE", prueba::claveServidor(), 1);
-        setenv("AUTOREP_REGISTRO", "/nonexistent", 1);
-        freopen((salida + ".out").c_str(), "w", stdout);
-        freopen((salida + ".err").c_str(), "w", stderr);
-        std::vector<char*> a = {const_cast<char*>(AUTOREP_LOTE)};
-        for (const auto& x : argumentos) a.push_back(const_cast<char*>(x.c_str()));
-        a.push_back(nullptr);
-        execv(AUTOREP_LOTE, a.data());
-        _exit(127);
-    }
-    int estado = 0;
-    rusage uso{};
-    wait4(hijo, &estado, 0, &uso);
-    Medida m;
-    m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
-    m.estado = WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
-    m.memoriaMiB = uso.ru_maxrss / 1024;
-    const std::string error = prueba::leerArchivo(salida + ".err");
+// Statements the run reports with --estadisticas.
+long sentencias(const std::string& error) {
     const auto p = error.find("sentencias: ");
-    if (p != std::string::npos) m.sentencias = std::stol(error.substr(p + 12));
-    return m;
+    return p == std::string::npos ? -1 : std::stol(error.substr(p + 12));
 }
 
 }  // namespace
@@ -95,14 +67,14 @@ int main(int argc, char** argv) {
                                       "002", "--tipo", "21", "--desde", "2016-10-01", "--hasta", "2016-10-31",
                                       "--directorio", e->aplicacion(), "--estadisticas"};
         if (c.filaAFila) a.push_back("--fila-a-fila");
-        const Medida m = correr(a, e->dir.str() + "/salida");
+        const bench::Medida m = bench::correrLote(a, e->dir.str() + "/salida");
         if (m.estado != 0 && m.estado != 1) {
             std::fprintf(stderr, "autorep-lote terminó con %d:\n%s", m.estado, prueba::leerArchivo(e->dir.str() + "/salida.err").c_str());
             return 1;
         }
         const double iv = static_cast<double>(proxy.idasYVueltas());
         std::printf("%9ld %6d ms %12s %9.2f %10.0f %11ld %11.0f %13.1f %9ld\n", c.n, c.retardo,
-                    c.filaAFila ? "fila a fila" : "por lotes", m.segundos, c.n / m.segundos, m.sentencias, iv,
+                    c.filaAFila ? "fila a fila" : "por lotes", m.segundos, c.n / m.segundos, sentencias(m.error), iv,
                     iv * 1000.0 / static_cast<double>(c.n), m.memoriaMiB);
         std::fflush(stdout);
     }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/lote_medido.h"
 #include "db/conexion.h"
 #include "tests/apoyo/base_prueba.h"
 #include "tests/apoyo/datos_masivos.h"
@@ -27,38 +28,6 @@ using namespace autorep;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Medida {
-    int estado = -1;
-    double segundos = 0;
-    long memoriaMiB = 0;
-    std::string error;
-};
-
-Medida correrLote(const std::vector<std::string>& argumentos, const std::string& salida) {
-    std::fflush(stdout);
-    const auto inicio = std::chrono::steady_clock::now();
-    const pid_t hijo = fork();
-    if (hijo == 0) {
-        setenv("AUTOREP_CLAVE", prueba::claveServidor(), 1);
-        setenv("AUTOREP_REGISTRO", "/nonexistent", 1);
-        if (!freopen((salida + ".out").c_str(), "w", stdout) || !freopen((salida + ".err").c_str(), "w", stderr)) _exit(127);
-        std::vector<char*> a = {const_cast<char*>(AUTOREP_LOTE)};
-        for (const auto& x : argumentos) a.push_back(const_cast<char*>(x.c_str()));
-        a.push_back(nullptr);
-        execv(AUTOREP_LOTE, a.data());
-        _exit(127);
-    }
-    int estado = 0;
-    rusage uso{};
-    wait4(hijo, &estado, 0, &uso);
-    Medida m;
-    m.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
-    m.estado = WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
-    m.memoriaMiB = uso.ru_maxrss / 1024;
-    m.error = prueba::leerArchivo(salida + ".err");
-    return m;
-}
 
 // The set queries of one type: on the origin, the audit rows with what the
 // rule reads of the origin as correlated subqueries; on the destination, what
@@ -183,7 +152,7 @@ int main(int argc, char** argv) {
             const double o = tiempoDe(f.origen, s.origen, filasOrigen);
             const double d = tiempoDe(f.destino, s.destino, filasDestino);
             const std::string via = "127.0.0.1:";
-            const Medida m = correrLote({"--origen", via + f.servidorOrigen, "--usuario", prueba::usuarioServidor(),
+            const bench::Medida m = bench::correrLote({"--origen", via + f.servidorOrigen, "--usuario", prueba::usuarioServidor(),
                                          "--compania", "001", "--destino", via + f.servidorDestino, "--compania-destino",
                                          "002", "--tipo", s.tipo, "--desde", "2016-10-01", "--hasta", "2016-10-31",
                                          "--directorio", f.aplicacion},

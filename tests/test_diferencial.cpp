@@ -12,6 +12,7 @@
 #include <optional>
 #include <random>
 
+#include "tests/apoyo/datos_masivos.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
 #include "tests/apoyo/lote_prueba.h"
@@ -500,13 +501,7 @@ void llenarMasivo(Escenario& e, const Variante& v, unsigned) {
                  "IF (MOD(I, 20) <> 0) THEN INSERT INTO FACTURAS_COMPRA VALUES (:I + 100000, 'FC', LPAD(:I, 6, '0'), "
                  "IIF(MOD(:I, 30) = 0, 1, :I * 1.25)); "
                  "I = I + 1; END END"});
-    // Fresh index statistics, as a database in use has them.
-    const std::string estadisticas =
-        "EXECUTE BLOCK AS DECLARE N CHAR(63); BEGIN FOR SELECT RDB$INDEX_NAME FROM RDB$INDICES "
-        "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 INTO :N DO "
-        "EXECUTE STATEMENT 'SET STATISTICS INDEX \"' || TRIM(:N) || '\"'; END";
-    e.enOrigen({estadisticas});
-    e.enDestino({estadisticas});
+    prueba::refrescarEstadisticas(e);
 }
 
 // Twenty-five type 21 documents whose origin amount is computed from the

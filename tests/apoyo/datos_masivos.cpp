@@ -16,6 +16,15 @@ std::string bloque(long n, int soloTipo, const std::string& cuerpo) {
 
 }  // namespace
 
+void refrescarEstadisticas(const Escenario& e) {
+    const std::string estadisticas =
+        "EXECUTE BLOCK AS DECLARE N CHAR(63); BEGIN FOR SELECT RDB$INDEX_NAME FROM RDB$INDICES "
+        "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 INTO :N DO "
+        "EXECUTE STATEMENT 'SET STATISTICS INDEX \"' || TRIM(:N) || '\"'; END";
+    e.enOrigen({estadisticas});
+    e.enDestino({estadisticas});
+}
+
 void llenar(Escenario& e, long n, int soloTipo) {
     e.enOrigen({bloque(n, soloTipo,
                        "INSERT INTO AUDITORIA (AUDI_ID, AUDI_USUARIO, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, "
@@ -52,14 +61,7 @@ void llenar(Escenario& e, long n, int soloTipo) {
     e.enDestino({bloque(n, soloTipo, conDesplazamiento(destino, 10 * n)),
                  // A second copy of one document in 97.
                  bloque(n, soloTipo, "IF (MOD(I, 97) = 0) THEN BEGIN " + conDesplazamiento(destino, 30 * n) + " END")});
-    // Fresh statistics, as a database in use has them: the optimizer then
-    // joins through the indexes instead of scanning.
-    const std::string estadisticas =
-        "EXECUTE BLOCK AS DECLARE N CHAR(63); BEGIN FOR SELECT RDB$INDEX_NAME FROM RDB$INDICES "
-        "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 INTO :N DO "
-        "EXECUTE STATEMENT 'SET STATISTICS INDEX \"' || TRIM(:N) || '\"'; END";
-    e.enOrigen({estadisticas});
-    e.enDestino({estadisticas});
+    refrescarEstadisticas(e);
 }
 
 }  // namespace autorep::prueba

@@ -13,4 +13,8 @@ namespace autorep::prueba {
 // and one in 97 is there twice. With `soloTipo` every row is of that type.
 void llenar(Escenario& e, long n, int soloTipo = 0);
 
+// Fresh index statistics on both sides, as a database in use has them: the
+// optimizer then joins through the indexes instead of scanning.
+void refrescarEstadisticas(const Escenario& e);
+
 }  // namespace autorep::prueba

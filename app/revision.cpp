@@ -229,8 +229,12 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
                                                    valores.UsuarioDestino,
                                                    valores.ClaveDestino,
                                                    o.filaAFila,
-                                                   {pendientesDesde, entorno.reloj.ahora(), revision.tolerancia, true,
-                                                    hallazgosPorPar}};
+                                                   {.pendientesDesde = pendientesDesde,
+                                                    .pendientesHasta = entorno.reloj.ahora(),
+                                                    .tolerancia = revision.tolerancia,
+                                                    .duplicados = true,
+                                                    .totales = true,
+                                                    .maximoHallazgos = hallazgosPorPar}};
             const auto t0 = std::chrono::steady_clock::now();
             // What the pair counted before a failure or a stop stays with it,
             // as do the whole lines its report holds.
@@ -268,12 +272,7 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
         (corrido[i] ? revision.pares : revision.sinRevisar).push_back(std::move(pares[i]));
     // A stop that came once every pair was done leaves a whole revision.
     revision.interrumpida = cortada || !revision.sinRevisar.empty();
-    bool error = false, diferencias = false;
-    for (const auto& p : revision.pares) {
-        error = error || !p.error.empty();
-        diferencias = diferencias || p.estado == ParRevision::Estado::Diferencias;
-    }
-    revision.estadoSalida = revision.interrumpida ? 130 : error ? 2 : diferencias ? 1 : 0;
+    conciliacion::concluir(revision);
     revision.fin = plataforma::textoIso8601(entorno.reloj.ahora());
 
     resultado.resumen = plataforma::rutaArchivo(resultado.carpeta, "\\resumen.json");

@@ -1,6 +1,7 @@
 #include "platform/fecha.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace autorep::plataforma {
 
@@ -42,6 +43,19 @@ FechaHora sumarMinutos(const FechaHora& momento, long minutos) {
 
 FechaHora finDelMes(const Fecha& hoy) {
     return {{hoy.anio, hoy.mes, diasDelMes(hoy.anio, hoy.mes)}, {23, 59, 59, 999}};
+}
+
+std::string textoIso(const Fecha& f) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", f.anio, f.mes, f.dia);
+    return buf;
+}
+
+std::string textoIso(const FechaHora& m) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02u:%02u:%02u", m.fecha.anio, m.fecha.mes, m.fecha.dia, m.hora.hora,
+                  m.hora.minuto, m.hora.segundo);
+    return buf;
 }
 
 }  // namespace autorep::plataforma

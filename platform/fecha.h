@@ -1,5 +1,6 @@
 #pragma once
 #include <compare>
+#include <string>
 // Calendar values as the program keeps them: a date, a time of day to the
 // millisecond, and both together (what a date editor holds).
 
@@ -43,5 +44,10 @@ long diasDesde1970(const Fecha& fecha);
 
 // The moment that many minutes later (earlier when negative), by the calendar.
 FechaHora sumarMinutos(const FechaHora& momento, long minutos);
+
+// 2026-12-10, and 2026-12-10T13:02:00 (a moment without its UTC offset, as a
+// server's clock gives it): texts that Firebird and JSON readers take as they are.
+std::string textoIso(const Fecha& fecha);
+std::string textoIso(const FechaHora& momento);
 
 }  // namespace autorep::plataforma

@@ -24,12 +24,6 @@ namespace autorep::conciliacion {
 
 namespace {
 
-std::string fechaIso(const plataforma::Fecha& f) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", f.anio, f.mes, f.dia);
-    return buf;
-}
-
 plataforma::Fecha fechaDe(const std::optional<plataforma::FechaHora>& valor, const char* cual) {
     if (!valor) throw std::runtime_error(plataforma::ansi("La fecha ") + cual + plataforma::ansi(" está vacía: indique una fecha."));
     return valor->fecha;
@@ -41,6 +35,7 @@ struct Limpieza {
     bd::Conexion& DbCia;
     bd::Conexion& DBEnvio;
     std::optional<Reporte>& reporte;
+    Resumen& resumen;
     bool activa = true;
     ~Limpieza() {
         if (!activa) return;
@@ -49,6 +44,8 @@ struct Limpieza {
                 reporte->cerrar();
             } catch (...) {
             }
+            // After a failed write, what the file holds, not what was handed to it.
+            resumen.lineas = reporte->lineasEscritas();
         }
         vista.ocultarRegistro();
         DbCia.desconectar();
@@ -140,8 +137,8 @@ std::optional<std::int64_t> tipoEntero(const std::string& tipo) {
 
 std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta) {
     return "SELECT * FROM AUDITORIA WHERE TIDO_COD = " + tipo +
-           " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= " + bd::citar(fechaIso(desde)) +
-           " AND AUDI_FECHA <= " + bd::citar(fechaIso(hasta)) + " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
+           " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= " + bd::citar(plataforma::textoIso(desde)) +
+           " AND AUDI_FECHA <= " + bd::citar(plataforma::textoIso(hasta)) + " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
 }
 
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno) {
@@ -189,7 +186,7 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     // A stop asked for also cancels the statement at work on either side.
     const Interrupcion::Registro cancelables(entorno.interrupcion, {&DbCia, &DBEnvio});
     std::optional<Reporte> reporte;
-    Limpieza limpieza{vista, DbCia, DBEnvio, reporte};
+    Limpieza limpieza{vista, DbCia, DBEnvio, reporte, resumen};
     try {
         recorrer(DbCia, DBEnvio, e, entorno, reporte, resumen);
     } catch (const bd::ErrorBaseDatos&) {
@@ -201,6 +198,7 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     // A report that cannot be closed is an error like any other: the clean-up
     // above still hides the run display and disconnects.
     reporte->cerrar();
+    resumen.lineas = reporte->lineasEscritas();
     limpieza.activa = false;
     vista.ocultarRegistro();
     DbCia.desconectar();
@@ -245,6 +243,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
         vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
         std::optional<Desenlace> d;
         if (lotes) d = lotes->desenlace(i, fila);
+        if (d && fila.tipoEntero == tipoComprobante) reglas.completarComprobante(fila, *d);
         if (d) anotar(fila, *d, *reporte, resumen, e.conteo);
         else reglas.aplicar(fila, *reporte, resumen);
     }

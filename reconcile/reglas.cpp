@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "db/error_bd.h"
 #include "db/sql.h"
 #include "reconcile/importe.h"
 
@@ -81,9 +82,29 @@ Reglas::Reglas(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Re
 
 std::string Reglas::texto(const bd::Valor& v) const { return textoCampo(v, regional_); }
 
+void Reglas::completarComprobante(const FilaAuditoria& fila, Desenlace& d) {
+    if (conteo_.totales && d.enOrigen && !d.encontrado && d.importes.empty()) d.importes = {{debitoOrigen(fila.idDoc), bd::Valor::nulo()}};
+}
+
+bd::Valor Reglas::debitoOrigen(const std::string& idDoc) {
+    try {
+        QCopiadet.cerrar();
+        QCopiadet.ponerTexto(std::string(comprobante::sumas) + idDoc);
+        QCopiadet.abrir();
+        bd::Valor debito = QCopiadet.vacia() ? bd::Valor::nulo() : QCopiadet.campo(0);
+        QCopiadet.cerrar();
+        return debito;
+    } catch (const bd::ErrorBaseDatos&) {
+        QCopiadet.cerrar();
+        return bd::Valor::nulo();
+    }
+}
+
 void Reglas::aplicar(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen) {
     if (fila.tipoEntero == tipoComprobante) {
-        anotar(fila, aplicarComprobante(fila), reporte, resumen, conteo_);
+        Desenlace d = aplicarComprobante(fila);
+        completarComprobante(fila, d);
+        anotar(fila, d, reporte, resumen, conteo_);
     } else if (const ReglaImporte* regla = reglaImporte(fila.tipoEntero)) {
         anotar(fila, aplicarImporte(*regla, fila), reporte, resumen, conteo_);
     }

@@ -78,6 +78,14 @@ public:
     // Applies the rule of the row's type; writes at most one report line.
     void aplicar(const FilaAuditoria& fila, Reporte& reporte, Resumen& resumen);
 
+    // The origin debit sum of a voucher, for the control totals of a voucher
+    // the destination lacks (its line shows no sums). A sum the origin cannot
+    // give (an overflow, say) is NULL: it leaves the total inexact instead of
+    // failing a run whose lines are all right.
+    bd::Valor debitoOrigen(const std::string& idDoc);
+    // Gives a voucher the destination lacks its origin debit sum.
+    void completarComprobante(const FilaAuditoria& fila, Desenlace& d);
+
 private:
     Desenlace aplicarImporte(const ReglaImporte& regla, const FilaAuditoria& fila);
     Desenlace aplicarComprobante(const FilaAuditoria& fila);

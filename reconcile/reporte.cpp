@@ -92,6 +92,7 @@ void Reporte::vaciar(std::chrono::steady_clock::time_point ahora) {
     errno = 0;
     if (std::fwrite(pendiente_.data(), 1, pendiente_.size(), f_) == pendiente_.size()) {
         tamanio_ += static_cast<long>(pendiente_.size());
+        escritas_ += finesDeLinea_.size();
         pendiente_.clear();
         finesDeLinea_.clear();
         return;
@@ -114,6 +115,7 @@ void Reporte::vaciar(std::chrono::steady_clock::time_point ahora) {
             fallar("escribir", error);
         }
         tamanio_ += static_cast<long>(fin - desde);
+        ++escritas_;
         desde = fin;
     }
     pendiente_.clear();

@@ -46,6 +46,8 @@ public:
 
     const std::string& ruta() const { return ruta_; }
     std::size_t lineas() const { return lineas_; }
+    // The lines that reached the file; after a failed write, fewer than lineas().
+    std::size_t lineasEscritas() const { return escritas_; }
 
 private:
     [[noreturn]] void fallar(const char* accion, int error);
@@ -53,6 +55,7 @@ private:
     std::string ruta_;
     std::FILE* f_ = nullptr;
     std::size_t lineas_ = 0;
+    std::size_t escritas_ = 0;
     bool bloqueado_ = false;
     long tamanio_ = 0;  // the file's size after the last whole line
     std::string pendiente_;  // lines not yet written

@@ -15,20 +15,23 @@ struct Hallazgo {
     bool noEncontrado = false;
     bool diferente = false;
     bool duplicado = false;
-    bool pendiente = false;      // not found, audited too recently to tell
+    // Audited too recently to tell: not found, or (an update) found with
+    // other amounts; the replica may not have caught up yet.
+    bool pendiente = false;
     std::string codigo;          // AUDI_COD
     std::string fecha;           // AUDI_FECHA as date text
-    std::string importeOrigen;   // vouchers: "debit / credit"
+    std::string importeOrigen;   // vouchers: "debit / credit"; a missing voucher: its debit sum
     std::string importeDestino;  // "No encontrado" when absent
 };
 
 // What a run counts beside its lines; the defaults count as a single run
 // always has.
 struct Conteo {
-    // Rows not found in the destination whose audit date and time lie from
-    // pendientesDesde to pendientesHasta (the moment the run started) are
-    // pending, not missing: the replica may not have caught up yet. A row
-    // dated later than the run is no excuse: it is missing.
+    // Rows not found in the destination, and update rows found with other
+    // amounts, whose audit date and time lie from pendientesDesde to
+    // pendientesHasta (the origin server's clock when the revision started)
+    // are pending, not missing or different: the replica may not have caught
+    // up yet. A row dated later than that is no excuse.
     std::optional<plataforma::FechaHora> pendientesDesde;
     std::optional<plataforma::FechaHora> pendientesHasta;
     // Found lines whose amounts differ by at most this count as equal.
@@ -37,6 +40,9 @@ struct Conteo {
     // and 13 this costs one more query, which also tells a document absent
     // from the destination (their sum lines never say "No encontrado").
     bool duplicados = false;
+    // Whether the control totals are wanted: they read the origin debit sum
+    // of each voucher the destination lacks, one more origin query apiece.
+    bool totales = false;
     // How many findings to keep for a summary page.
     std::size_t maximoHallazgos = 0;
 };
@@ -51,10 +57,20 @@ struct Resumen {
     std::size_t diferentes = 0;      // found lines whose amounts differ
     std::size_t noEncontrados = 0;   // not-found lines (pending ones apart)
     std::size_t sinOrigen = 0;       // audit rows whose document is gone from the origin
-    std::size_t pendientes = 0;      // not found, but audited too recently to tell
+    std::size_t pendientes = 0;      // not found or different, but audited too recently to tell
     std::size_t duplicados = 0;      // found lines whose document the destination holds more than once
-    Total totalOrigen;               // origin amounts of the lines (vouchers: debit sums)
-    Total totalDestino;              // destination amounts of the found lines
+    // Control totals of the documents, each once, with the amounts of its
+    // last audit row: the origin's (vouchers: the debit sum), also for a
+    // document the destination lacks, and the destination's where found.
+    Total totalOrigen;
+    Total totalDestino;
+    // The document whose rows are being counted (a run reads a document's
+    // audit rows together), and the totals of the documents before it.
+    struct {
+        bool hay = false;
+        std::string idDoc;
+        Total origen, destino;
+    } documentoEnCurso;
     std::vector<Hallazgo> hallazgos; // up to Conteo::maximoHallazgos, pending rows among them
     std::size_t hallazgosOmitidos = 0;
     std::string reporte;             // the report file's path

@@ -126,6 +126,7 @@ std::string_view claseDe(const ParRevision& par) {
     switch (par.estado) {
         case ParRevision::Estado::Igual: return par.resumen.pendientes > 0 ? "pendiente" : "igual";
         case ParRevision::Estado::Diferencias: return "diferencias";
+        case ParRevision::Estado::SinMovimientos: return "sinmovimientos";
         case ParRevision::Estado::Error: break;
     }
     return "error";

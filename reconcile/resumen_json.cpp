@@ -1,6 +1,5 @@
 #include "reconcile/resumen_json.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "platform/cp1252.h"
@@ -10,21 +9,6 @@ namespace autorep::conciliacion {
 namespace {
 
 std::string utf8(const std::string& texto) { return plataforma::cp1252AUtf8(texto); }
-
-std::string fechaIso(const plataforma::Fecha& f) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", f.anio, f.mes, f.dia);
-    return buf;
-}
-
-const char* estado(ParRevision::Estado e) {
-    switch (e) {
-        case ParRevision::Estado::Igual: return "igual";
-        case ParRevision::Estado::Diferencias: return "diferencias";
-        case ParRevision::Estado::Error: return "error";
-    }
-    return "error";
-}
 
 }  // namespace
 
@@ -38,7 +22,7 @@ std::string jsonRevision(const Revision& v) {
             {"nombre_compania", utf8(p.nombreCompania)},
             {"compania_destino", utf8(p.companiaDestino)},
             {"tipo", p.tipo},
-            {"estado", estado(p.estado)},
+            {"estado", std::string(palabraEstado(p.estado))},
             {"registros", r.registros},
             {"lineas", r.lineas},
             {"iguales", r.iguales},
@@ -53,6 +37,7 @@ std::string jsonRevision(const Revision& v) {
             {"segundos", static_cast<double>(static_cast<long long>(p.segundos * 1000 + 0.5)) / 1000},
             {"reporte", r.reporte.empty() ? ordered_json(nullptr) : ordered_json(utf8(r.reporte))},
             {"error", p.error.empty() ? ordered_json(nullptr) : ordered_json(utf8(p.error))},
+            {"incompleto", p.incompleto},
         });
     }
     ordered_json sinRevisar = ordered_json::array();
@@ -65,12 +50,14 @@ std::string jsonRevision(const Revision& v) {
         {"fin", v.fin},
         {"origen", utf8(v.origen)},
         {"destino", utf8(v.destino)},
-        {"desde", fechaIso(v.desde)},
-        {"hasta", fechaIso(v.hasta)},
+        {"desde", plataforma::textoIso(v.desde)},
+        {"hasta", plataforma::textoIso(v.hasta)},
         {"margen_minutos", v.margenMinutos},
+        {"ahora_origen", v.ahoraOrigen.empty() ? ordered_json(nullptr) : ordered_json(v.ahoraOrigen)},
         {"tolerancia", v.tolerancia.texto()},
         {"estado_salida", v.estadoSalida},
         {"interrumpido", v.interrumpida},
+        {"mensaje", v.mensaje.empty() ? ordered_json(nullptr) : ordered_json(utf8(v.mensaje))},
         {"resultados", resultados},
         {"sin_revisar", sinRevisar},
     };

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/opciones_lote.h"
+#include "lote/opciones_lote.h"
 #include "tests/apoyo/entorno_prueba.h"
 
 using namespace autorep;
-using app::leerOpcionesLote;
+using lote::leerOpcionesLote;
 using V = std::vector<std::string>;
 
 namespace {
@@ -99,7 +99,7 @@ TEST(OpcionesLote, ErroresQueNombranLaOpcion) {
         try {
             leerOpcionesLote(c.argumentos, hoy);
             ADD_FAILURE() << "accepted: " << c.nombra;
-        } catch (const app::ErrorOpciones& e) {
+        } catch (const lote::ErrorOpciones& e) {
             EXPECT_NE(std::string(e.what()).find(c.nombra), std::string::npos) << e.what();
         }
     }

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "app/opciones_lote.h"
-#include "app/revision.h"
+#include "lote/opciones_lote.h"
+#include "lote/revision.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
 #include "tests/apoyo/lote_prueba.h"
@@ -24,7 +24,7 @@ namespace {
 
 // Records the board's calls, which come from several threads; its terminar
 // may ask for a stop.
-class TableroGrabador final : public app::TableroRevision {
+class TableroGrabador final : public lote::TableroRevision {
 public:
     void empezar(const std::string& c, std::int64_t t) override {
         const std::lock_guard<std::mutex> guarda(mutex);
@@ -96,7 +96,7 @@ protected:
                           "VALUES (2, '2016-10-08', '09:00:00', 31, 1, 'I', 'ZZ00000001')"});
     }
 
-    app::OpcionesLote opciones(std::vector<std::string> extra = {}) {
+    lote::OpcionesLote opciones(std::vector<std::string> extra = {}) {
         std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "todas",
                                       "--destino", e.servidorDestino(), "--compania-destino", "001=101,002=102",
                                       "--desde", "2016-10-01", "--hasta", "2016-10-31",
@@ -106,11 +106,11 @@ protected:
         // The types, unless the test names its own.
         if (std::none_of(extra.begin(), extra.end(), [](const std::string& x) { return x.rfind("--tipo", 0) == 0; }))
             a.insert(a.end(), {"--tipo", "1,11,21,31"});
-        return app::leerOpcionesLote(a, {2016, 10, 31});
+        return lote::leerOpcionesLote(a, {2016, 10, 31});
     }
-    app::ResultadoRevision revisar(const app::OpcionesLote& o) {
-        app::EntornoRevision entorno{regional, reloj, e.aplicacion(), &interrupcion, tablero, std::chrono::seconds(5)};
-        return app::ejecutarRevision(o, entorno);
+    lote::ResultadoRevision revisar(const lote::OpcionesLote& o) {
+        lote::EntornoRevision entorno{regional, reloj, e.aplicacion(), &interrupcion, tablero, std::chrono::seconds(5)};
+        return lote::ejecutarRevision(o, entorno);
     }
 
     Escenario e;
@@ -260,16 +260,16 @@ TEST_F(Revision, UnTipoSinReglaEsUnErrorYNoUnParIgual) {
 }
 
 TEST_F(Revision, SinDirectorioDeLaAplicacionNoEmpieza) {
-    app::EntornoRevision entorno{regional, reloj, e.dir.str() + "/no-existe", &interrupcion, tablero,
+    lote::EntornoRevision entorno{regional, reloj, e.dir.str() + "/no-existe", &interrupcion, tablero,
                                  std::chrono::seconds(5)};
-    EXPECT_THROW(app::ejecutarRevision(opciones(), entorno), app::ErrorRevision);
+    EXPECT_THROW(lote::ejecutarRevision(opciones(), entorno), lote::ErrorRevision);
     EXPECT_FALSE(fs::exists(e.dir.str() + "/no-existe"));
 }
 
 TEST_F(Revision, UnaCarpetaQueNoEstaVaciaNoSeMezcla) {
     fs::create_directories(e.dir.str() + "/revision");
     std::ofstream(e.dir.str() + "/revision/otra.txt") << "de antes";
-    EXPECT_THROW(revisar(opciones()), app::ErrorRevision);
+    EXPECT_THROW(revisar(opciones()), lote::ErrorRevision);
     EXPECT_EQ(prueba::contenido(e.dir.str() + "/revision/otra.txt"), "de antes");
 }
 

@@ -2,7 +2,7 @@
 // status, with the registry of the machine and no Firebird client installed.
 #include <gtest/gtest.h>
 
-#include "app/opciones_lote.h"
+#include "lote/opciones_lote.h"
 #include "platform/sistema.h"
 #include "tests/apoyo/base_prueba.h"
 #include "tests/apoyo/entorno_prueba.h"
@@ -48,7 +48,7 @@ TEST(LoteWindows, OrdenesYEstadosDeSalida) {
         std::string errores = {};  // the folder whose ERRORES.TXT records the error
     } casos[] = {
         {"version", " --version", "", 0, "autorep-lote " AUTOREP_VERSION "\n", ""},
-        {"ayuda", " --ayuda", "", 0, sinCr(app::ayudaLote()), ""},
+        {"ayuda", " --ayuda", "", 0, sinCr(lote::ayudaLote()), ""},
         {"una opcion desconocida", corrida + " --nada", "", 2, "", "Opci\xF3n desconocida: --nada. Use --ayuda."},
         {"sin cliente de Firebird, con el directorio del registro", corrida, claveApp, 2, "",
          "Se presento el siguiente error: " + faltaCliente, aplicacion},

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/opciones_lote.h"
+#include "lote/opciones_lote.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
 #include "reconcile/interrupcion.h"
@@ -14,7 +14,7 @@
 // the companies side by side on connections of their own, the types of one
 // company one after another; a folder with a report per pair and the two
 // summaries.
-namespace autorep::app {
+namespace autorep::lote {
 
 // What a revision shows while it works; called from several threads at once.
 class TableroRevision {
@@ -53,4 +53,4 @@ public:
 // for, only the pairs that ran are listed.
 ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision& entorno);
 
-}  // namespace autorep::app
+}  // namespace autorep::lote

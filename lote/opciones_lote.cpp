@@ -1,4 +1,4 @@
-#include "app/opciones_lote.h"
+#include "lote/opciones_lote.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "platform/cp1252.h"
 #include "platform/sistema.h"
 
-namespace autorep::app {
+namespace autorep::lote {
 
 namespace {
 
@@ -264,4 +264,4 @@ Estado de salida: 0 todo igual; 1 hay diferencias o documentos no encontrados
 )");
 }
 
-}  // namespace autorep::app
+}  // namespace autorep::lote

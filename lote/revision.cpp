@@ -1,4 +1,4 @@
-#include "app/revision.h"
+#include "lote/revision.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,7 +18,7 @@
 #include "reconcile/resumen_html.h"
 #include "reconcile/resumen_json.h"
 
-namespace autorep::app {
+namespace autorep::lote {
 
 namespace {
 
@@ -58,7 +58,7 @@ private:
 
 // Message boxes of a run have nowhere to go in a revision: its errors are
 // recorded with their pair.
-class AvisadorMudo final : public Avisador {
+class AvisadorMudo final : public app::Avisador {
 public:
     void mensaje(const std::string&) override {}
     void informacion(const std::string&) override {}
@@ -115,7 +115,7 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
     revision.tolerancia = conciliacion::Decimal::leer(o.tolerancia).value_or(conciliacion::Decimal{});
 
     AvisadorMudo mudo;
-    ValoresIngreso valores;
+    app::ValoresIngreso valores;
     const acceso::ENoManejada registrar(mudo, entorno.regional, entorno.reloj, [&] { return entorno.directorio; },
                                         [&] { return valores.UsuarioOrigen; });
 
@@ -124,7 +124,7 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
     try {
         bd::Conexion DbGeneral("DbGeneral");
         DbGeneral.ponerParametro("SQLDialect", "3");
-        valores = ingresarPorArgumentos(DbGeneral, {o.origen, o.usuario, o.clave, o.compania});
+        valores = app::ingresarPorArgumentos(DbGeneral, {o.origen, o.usuario, o.clave, o.compania});
         lista.abrir(DbGeneral);
     } catch (const std::exception& e) {
         registrar(e.what());
@@ -186,7 +186,7 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
         if (pedida()) return;
         if (lista.nombreDe(t.compania).empty()) {
             fallarTodo(plataforma::ansi("La compañía \"") + t.compania + plataforma::ansi("\" no existe en COMPANIA de ") +
-                       rutaGeneral(o.origen) + ".");
+                       app::rutaGeneral(o.origen) + ".");
             return;
         }
         bd::Conexion DbCia("DbCia"), DBEnvio("DBEnvio");
@@ -283,4 +283,4 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
     return resultado;
 }
 
-}  // namespace autorep::app
+}  // namespace autorep::lote

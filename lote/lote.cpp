@@ -12,9 +12,9 @@
 #include "app/avisador.h"
 #include "app/diraplicacion.h"
 #include "app/inicio.h"
-#include "app/opciones_lote.h"
-#include "app/revision.h"
-#include "app/tablero_terminal.h"
+#include "lote/opciones_lote.h"
+#include "lote/revision.h"
+#include "lote/tablero_terminal.h"
 #include "ctrlaccesoautorep/enomanejada.h"
 #include "platform/cp1252.h"
 #include "platform/regional.h"
@@ -111,14 +111,14 @@ private:
 
 // Many (company, type) pairs: a revision folder, a table, and the status of
 // the worst pair.
-int revisar(const app::OpcionesLote& o, const std::string& directorio, const plataforma::Regional& regional,
+int revisar(const lote::OpcionesLote& o, const std::string& directorio, const plataforma::Regional& regional,
             const plataforma::Reloj& reloj) {
-    app::TableroTerminal tablero(stderr);
-    app::EntornoRevision entorno{regional, reloj, directorio, &conciliacion::Interrupcion::delPrograma(), tablero,
+    lote::TableroTerminal tablero(stderr);
+    lote::EntornoRevision entorno{regional, reloj, directorio, &conciliacion::Interrupcion::delPrograma(), tablero,
                                  std::chrono::seconds(o.esperaReporte)};
     try {
-        const auto r = app::ejecutarRevision(o, entorno);
-        std::fputs(app::tablaRevision(r.revision).c_str(), stdout);
+        const auto r = lote::ejecutarRevision(o, entorno);
+        std::fputs(lote::tablaRevision(r.revision).c_str(), stdout);
         // One line per company and message: a company that cannot be opened fails every type alike.
         const auto& pares = r.revision.pares;
         for (std::size_t i = 0; i < pares.size();) {
@@ -141,7 +141,7 @@ int revisar(const app::OpcionesLote& o, const std::string& directorio, const pla
     }
 }
 
-int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const plataforma::Regional& regional,
+int correr(const lote::OpcionesLote& o, AvisadorConsola& avisador, const plataforma::Regional& regional,
            const plataforma::Reloj& reloj) {
     std::string directorio;
     if (o.directorio) {
@@ -214,7 +214,7 @@ int correr(const app::OpcionesLote& o, AvisadorConsola& avisador, const platafor
 int ejecutar(int argc, char** argv) {
     plataforma::RelojSistema reloj;
     AvisadorConsola avisador;
-    app::OpcionesLote opciones;
+    lote::OpcionesLote opciones;
     std::vector<std::string> argumentos;
     for (int i = 1; i < argc; ++i) {
         if (!plataforma::representable(argv[i])) {
@@ -225,13 +225,13 @@ int ejecutar(int argc, char** argv) {
         argumentos.push_back(plataforma::deSistema(argv[i]));
     }
     try {
-        opciones = app::leerOpcionesLote(argumentos, reloj.ahora().fecha);
-    } catch (const app::ErrorOpciones& e) {
+        opciones = lote::leerOpcionesLote(argumentos, reloj.ahora().fecha);
+    } catch (const lote::ErrorOpciones& e) {
         escribirError(e.what());
         return 2;
     }
     if (opciones.ayuda) {
-        std::fputs(plataforma::aSistema(app::ayudaLote()).c_str(), stdout);
+        std::fputs(plataforma::aSistema(lote::ayudaLote()).c_str(), stdout);
         return 0;
     }
     if (opciones.version) {

@@ -7,7 +7,7 @@
 
 #include "platform/fecha.h"
 
-namespace autorep::app {
+namespace autorep::lote {
 
 // The options of the batch command. A single run takes `compania`,
 // `companiaDestino` and `tipo`; a revision the lists beside them.
@@ -50,4 +50,4 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& argumentos, const 
 
 std::string ayudaLote();
 
-}  // namespace autorep::app
+}  // namespace autorep::lote

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/revision.h"
+#include "lote/revision.h"
 
-namespace autorep::app {
+namespace autorep::lote {
 
 // The revision's progress on standard error: on a terminal, one line per
 // running pair, redrawn in place; elsewhere (a scheduler's log) only a pair
@@ -41,4 +41,4 @@ private:
 // The table of a finished revision, one row per pair.
 std::string tablaRevision(const conciliacion::Revision& revision);
 
-}  // namespace autorep::app
+}  // namespace autorep::lote

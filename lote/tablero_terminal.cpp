@@ -1,4 +1,4 @@
-#include "app/tablero_terminal.h"
+#include "lote/tablero_terminal.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 
 #include "platform/sistema.h"
 
-namespace autorep::app {
+namespace autorep::lote {
 
 namespace {
 
@@ -108,4 +108,4 @@ std::string tablaRevision(const conciliacion::Revision& v) {
     return r;
 }
 
-}  // namespace autorep::app
+}  // namespace autorep::lote

@@ -71,6 +71,9 @@ Buscador::~Buscador() = default;
 std::size_t Buscador::largoNecesario(const std::vector<std::string>& clave) const {
     std::size_t largo = 1;
     for (std::size_t v = 0; v < clave.size(); ++v) {
+        // The rule's statement ends at a NUL, as C text does, and fails; a
+        // parameter would carry the value whole and answer.
+        if (clave[v].find('\0') != std::string::npos) return 0;
         if (plantilla_.citado[v]) largo = std::max(largo, clave[v].size());
         else if (!entero(clave[v])) return 0;
     }

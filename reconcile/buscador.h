@@ -61,8 +61,9 @@ public:
     // Keys a statement carries at most.
     static constexpr std::size_t clavesPorSentencia = 256;
     // The declared lengths of quoted values, in bytes: most keys are short,
-    // and longer ones go in small blocks of their own; a value longer still, or a
-    // bare value that is not a whole number, is left to the row-by-row rule.
+    // and longer ones go in small blocks of their own; a value longer still, one
+    // holding a NUL, or a bare value that is not a whole number, is left to the
+    // row-by-row rule.
     static constexpr std::size_t largoCorto = 80;
     static constexpr std::size_t largoLargo = 1000;
 

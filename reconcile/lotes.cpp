@@ -134,10 +134,9 @@ bool agregada(std::string_view expresion) {
     return false;
 }
 
-// When the rule's query may yield several rows, the rule reads them all, and
-// an error in a later one (a computed column) is its error: this evaluates
-// every column it reads in every row, so that the audit query fails alike
-// (the run then goes row by row).
+// The rule reads every column of every row its query yields, and an error in
+// any (a computed column, a later row) is its error: this evaluates them all,
+// so that the audit query fails alike (the run then goes row by row).
 std::string todasLasFilas(const std::vector<std::string>& columnas, const std::string& resto) {
     std::string suma;
     for (const auto& c : columnas) suma += (suma.empty() ? "COUNT(" : " + COUNT(") + c + ")";
@@ -261,7 +260,10 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         for (const auto& nombre : nombres)
             if (!identificadorSimple(nombre)) return false;
         for (std::size_t i = 0; i < 4; ++i) regla->columnasOrigen.push_back(subconsulta(nombres[i], cabecera->resto));
-        if (!id.unica) regla->columnasOrigen.push_back(todasLasFilas(nombres, cabecera->resto));
+        // The rule's select * evaluates every column even of a single row:
+        // one after the fourth (a computed one) may fail where the four
+        // subqueries do not.
+        regla->columnasOrigen.push_back(todasLasFilas(nombres, cabecera->resto));
         regla->sumasOrigen = PlantillaConsulta{{std::string(comprobante::sumas), ""}, {false}};
         regla->origen = {{std::string(comprobante::cabecera), ""}, {false}};
         regla->destino = {{std::string(comprobante::destinoTipo), std::string(comprobante::destinoPrefijo),

@@ -660,6 +660,14 @@ std::vector<Variante> variantes() {
         // The rule's statement ends at the NUL and fails; a batch would
         // carry the code whole as a parameter.
         {"codigo-con-nul", {}, {}, {"21"}, "21", {"21"}, true, 10, llenarCodigoConNul},
+        // The rule's select * reads the voucher header's every column; one
+        // after the fourth fails for the document whose number is no number.
+        {"comprobante-con-columna-fallida",
+         {{false, "COMPROBANTE_ENCABEZADO", {{"ENCO_FECHA", "COMPUTED BY (CAST(ENCO_NUMERO AS INTEGER))"}}}},
+         {.noNumerico = 13},
+         {"1"},
+         "1",
+         {"1"}},
         {"masivo-con-falla",
          {{true, "FACTURAS_COMPRA", {{"FACO_NUMERO", "INTEGER"}}}},
          {.noNumerico = 9001},

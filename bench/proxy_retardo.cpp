@@ -29,6 +29,8 @@ struct ProxyRetardo::Conexion {
     int cliente = -1, servidor = -1;
     Sentido haciaServidor, haciaCliente;
     std::atomic<bool> ultimoDelServidor{false};
+    std::uint64_t idasYVueltas = 0;   // its own, counted by the client's reader
+    std::uint64_t corte = UINT64_MAX;  // the round trip it is cut at
     std::vector<std::thread> hilos;
     ~Conexion() {
         for (auto& h : hilos)
@@ -78,6 +80,7 @@ void ProxyRetardo::aceptar() {
         if (cliente < 0) return;
         auto c = std::make_shared<Conexion>();
         c->cliente = cliente;
+        if (aceptadas_++ == corteConexion_) c->corte = corteIdasYVueltas_;
         c->servidor = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in dir{};
         dir.sin_family = AF_INET;
@@ -105,7 +108,17 @@ void ProxyRetardo::atender(std::shared_ptr<Conexion> c) {
                 s.hay.notify_all();
                 return;
             }
-            if (esCliente && cp->ultimoDelServidor.exchange(false)) ++idasYVueltas_;
+            if (esCliente && cp->ultimoDelServidor.exchange(false)) {
+                ++idasYVueltas_;
+                if (++cp->idasYVueltas >= cp->corte) {
+                    cortada_ = true;
+                    shutdown(cp->cliente, SHUT_RDWR);
+                    shutdown(cp->servidor, SHUT_RDWR);
+                    s.cerrado = true;
+                    s.hay.notify_all();
+                    return;
+                }
+            }
             if (!esCliente) cp->ultimoDelServidor = true;
             s.cola.emplace_back(Reloj::now() + retardo_, std::vector<char>(buf.begin(), buf.begin() + n));
             s.hay.notify_all();

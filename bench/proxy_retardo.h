@@ -2,6 +2,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <list>
@@ -24,6 +25,14 @@ public:
 
     std::uint16_t puerto() const { return puerto_; }
     std::uint64_t idasYVueltas() const { return idasYVueltas_; }
+    // The connection accepted `conexion`-th (from 0) is cut at its
+    // `idasYVueltas`-th round trip, both ends at once, as a link that drops.
+    // Set before the first client connects.
+    void cortar(std::size_t conexion, std::uint64_t idasYVueltas) {
+        corteConexion_ = conexion;
+        corteIdasYVueltas_ = idasYVueltas;
+    }
+    bool cortada() const { return cortada_; }
 
 private:
     struct Conexion;
@@ -36,6 +45,10 @@ private:
     std::uint16_t puerto_ = 0;
     std::atomic<bool> fin_{false};
     std::atomic<std::uint64_t> idasYVueltas_{0};
+    std::size_t aceptadas_ = 0;
+    std::size_t corteConexion_ = SIZE_MAX;
+    std::uint64_t corteIdasYVueltas_ = 0;
+    std::atomic<bool> cortada_{false};
     std::thread aceptador_;
     std::mutex mutex_;
     std::list<std::shared_ptr<Conexion>> conexiones_;

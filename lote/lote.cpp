@@ -72,6 +72,11 @@ public:
         dibujar(false);
     }
     void avisarEspera(const std::string& reporte) override { escribirError(conciliacion::textoEsperaReporte(reporte)); }
+    void avisar(const std::string& texto) override {
+        // On a line of its own: the bar is drawn again below it.
+        if (terminal_ && dibujada_) std::fputs("\r\x1b[K", stderr);
+        escribirError(texto);
+    }
 
 private:
     void dibujar(bool final) {

@@ -100,6 +100,8 @@ bd::Preparada& Buscador::bloqueDe(std::size_t claves, std::size_t largo) {
 }
 
 Respuestas Buscador::buscar(const std::vector<std::vector<std::string>>& claves, const Interrupcion* interrupcion) {
+    fallas_ = logradas_ = fallidas_ = 0;
+    primerError_.clear();
     // Short keys and the rare long ones go in blocks of their own, so that
     // the usual message stays small.
     std::vector<std::size_t> cortas, largas;
@@ -114,7 +116,6 @@ Respuestas Buscador::buscar(const std::vector<std::vector<std::string>>& claves,
         columnas_ = tipos_.size();
     }
     Respuestas r(claves.size(), columnas_);
-    fallas_ = 0;
     preguntar(claves, cortas, largoCorto, r, interrupcion);
     preguntar(claves, largas, largoLargo, r, interrupcion);
     return r;
@@ -156,8 +157,10 @@ void Buscador::preguntarTramo(const std::vector<std::vector<std::string>>& clave
         });
         for (std::size_t i = 0; i < cuantas; ++i)
             if (r.filas_[aPreguntar[primero + i]] < 0) r.filas_[aPreguntar[primero + i]] = 0;
-    } catch (const bd::ErrorBaseDatos&) {
+        ++logradas_;
+    } catch (const bd::ErrorBaseDatos& e) {
         if (interrupcion) interrupcion->comprobar();
+        if (fallidas_++ == 0) primerError_ = e.what();
         // The query fails for some key (a number that is no number, ...):
         // halves are asked again until that key stands alone, and it is left
         // to the rule, which meets the error at its own row, if it asks.

@@ -58,6 +58,12 @@ public:
     // asked for is heard between statements.
     Respuestas buscar(const std::vector<std::vector<std::string>>& claves, const Interrupcion* interrupcion = nullptr);
 
+    // How the last call went: statements answered and failed, and the first
+    // failure's text. None answered, some failed: no key explains it.
+    std::size_t logradas() const { return logradas_; }
+    std::size_t fallidas() const { return fallidas_; }
+    const std::string& primerError() const { return primerError_; }
+
     // Keys a statement carries at most.
     static constexpr std::size_t clavesPorSentencia = 256;
     // The declared lengths of quoted values, in bytes: most keys are short,
@@ -81,7 +87,9 @@ private:
     std::vector<std::string> tipos_;  // the result columns of the rule's query
     std::size_t columnas_ = 0;
     std::size_t maximo_ = clavesPorSentencia;
-    std::size_t fallas_ = 0;  // failed statements in this call
+    std::size_t fallas_ = 0;  // failures chased by halves in this call
+    std::size_t logradas_ = 0, fallidas_ = 0;
+    std::string primerError_;
     struct Bloque {
         std::size_t claves, largo;
         std::unique_ptr<bd::Preparada> sentencia;

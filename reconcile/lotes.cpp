@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "db/error_bd.h"
+#include "platform/cp1252.h"
 #include "platform/texto.h"
 #include "reconcile/importe.h"
 
@@ -150,6 +151,16 @@ bool identificadorSimple(const std::string& s) {
     });
 }
 
+// Whether a connection still answers, after statements failed on it.
+bool responde(bd::Conexion& conexion) {
+    try {
+        conexion.consultar("SELECT 1 FROM RDB$DATABASE");
+        return true;
+    } catch (const bd::ErrorBaseDatos&) {
+        return false;
+    }
+}
+
 // A key as one text, each value preceded by its length, for telling keys apart.
 std::string unir(const std::vector<std::string>& clave) {
     std::string r;
@@ -182,6 +193,7 @@ struct LecturaPorLotes::Trozo {
     Respuestas destino, conteo, sumas;
     std::vector<std::int64_t> sumaDeClave;  // vouchers: the place of a key's consecutive number in sumas, or -1
     bool fallido = false;                   // a database error: its rows go row by row
+    bool devuelto = false;                  // a retired thread left it once
     std::size_t filas = 0;
 };
 
@@ -327,6 +339,7 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd:
                     l->cerrarTrozo();
                     l->iniciarHilo();
                     avisadas = l->filas_.size();
+                    l->avisar(vista);
                     vista.fase(Fase::LeyendoAuditoria, avisadas, 0);
                 }
             },
@@ -356,14 +369,15 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd:
         Destino propio{destino, {}};
         std::unique_lock<std::mutex> espera(l->mutex_);
         while (l->trozosListos_ < l->trozos_.size() && !l->falla_) {
-            if (l->hilosVivos_ == 0 && l->siguiente_ < l->trozos_.size()) {
-                Trozo& t = l->trozos_[l->siguiente_++];
+            Trozo* t = l->hilosVivos_ == 0 ? l->tomarTrozo() : nullptr;
+            if (t) {
                 espera.unlock();
-                l->buscar(t, propio, interrupcion);
-                l->terminarTrozo(t);
+                l->buscar(*t, propio, interrupcion);
+                l->terminarTrozo(*t);
             } else {
                 const std::size_t hechas = l->filasBuscadas_;
                 espera.unlock();
+                l->avisar(vista);
                 vista.fase(Fase::BuscandoEnDestino, hechas, l->filas_.size());
                 if (interrupcion) interrupcion->comprobar();
                 espera.lock();
@@ -375,6 +389,7 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd:
         }
         if (l->falla_) std::rethrow_exception(l->falla_);
     }
+    l->avisar(vista);
     l->buscarSumasDeOrigen();
     vista.fase(Fase::BuscandoEnDestino, l->filas_.size(), l->filas_.size());
     return l;
@@ -466,7 +481,13 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
         {
             Destino destino{conexion, {}};
             while (Trozo* t = siguienteTrozo()) {
-                buscar(*t, destino, &parada_);
+                const Intento intento = buscar(*t, destino, &parada_);
+                // Failures with nothing answered, or with the connection
+                // gone, are no key's doing: the thread that met them leaves.
+                if (intento.fallidas > 0 && (intento.logradas == 0 || !responde(conexion))) {
+                    retirarse(*t, intento.error);
+                    break;
+                }
                 terminarTrozo(*t);
             }
         }
@@ -490,12 +511,22 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
 
 LecturaPorLotes::Trozo* LecturaPorLotes::siguienteTrozo() {
     std::unique_lock<std::mutex> espera(mutex_);
-    cambio_.wait(espera, [&] { return siguiente_ < trozos_.size() || sinMasTrozos_ || falla_; });
-    if (siguiente_ >= trozos_.size() || falla_) return nullptr;
-    return &trozos_[siguiente_++];
+    cambio_.wait(espera, [&] { return !devueltos_.empty() || siguiente_ < trozos_.size() || sinMasTrozos_ || falla_; });
+    return falla_ ? nullptr : tomarTrozo();
 }
 
-void LecturaPorLotes::terminarTrozo(const Trozo& t) {
+LecturaPorLotes::Trozo* LecturaPorLotes::tomarTrozo() {
+    if (!devueltos_.empty()) {
+        Trozo* t = devueltos_.front();
+        devueltos_.pop_front();
+        return t;
+    }
+    return siguiente_ < trozos_.size() ? &trozos_[siguiente_++] : nullptr;
+}
+
+void LecturaPorLotes::terminarTrozo(Trozo& t) {
+    t.claves.clear();
+    t.claves.shrink_to_fit();
     {
         const std::lock_guard<std::mutex> guarda(mutex_);
         ++trozosListos_;
@@ -504,16 +535,61 @@ void LecturaPorLotes::terminarTrozo(const Trozo& t) {
     cambio_.notify_all();
 }
 
+void LecturaPorLotes::retirarse(Trozo& t, const std::string& error) {
+    const std::string motivo = error.substr(0, error.find_first_of("\r\n"));
+    {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        avisos_.push_back(plataforma::ansi("Se retiró una conexión de búsqueda en el destino (") + motivo +
+                          plataforma::ansi("); las demás siguen con sus tramos."));
+    }
+    // Once only: a stretch that fails so on a second connection too is
+    // its keys' doing after all, and goes row by row.
+    if (t.devuelto) {
+        terminarTrozo(t);
+        return;
+    }
+    t.devuelto = true;
+    t.fallido = false;
+    t.destino = t.conteo = t.sumas = Respuestas();
+    t.sumaDeClave.clear();
+    {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        devueltos_.push_back(&t);
+    }
+    cambio_.notify_all();
+}
+
+void LecturaPorLotes::avisar(VistaCorrida& vista) {
+    std::vector<std::string> avisos;
+    {
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        avisos.swap(avisos_);
+    }
+    for (const auto& a : avisos) vista.avisar(a);
+}
+
 void LecturaPorLotes::guardarFalla() {
     const std::lock_guard<std::mutex> guarda(mutex_);
     if (!falla_) falla_ = std::current_exception();
     cambio_.notify_all();
 }
 
-void LecturaPorLotes::buscar(Trozo& t, Destino& destino, const Interrupcion* oido) {
+LecturaPorLotes::Intento LecturaPorLotes::buscar(Trozo& t, Destino& destino, const Interrupcion* oido) {
+    Intento intento;
+    auto contar = [&intento](const Buscador& b) {
+        intento.logradas += b.logradas();
+        if (b.fallidas() > 0 && intento.fallidas == 0) intento.error = b.primerError();
+        intento.fallidas += b.fallidas();
+    };
     try {
-        t.destino = destino.buscador(regla_->destino).buscar(t.claves, oido);
-        if (regla_->conteo) t.conteo = destino.buscador(*regla_->conteo).buscar(t.claves, oido);
+        Buscador& busca = destino.buscador(regla_->destino);
+        t.destino = busca.buscar(t.claves, oido);
+        contar(busca);
+        if (regla_->conteo) {
+            Buscador& cuenta = destino.buscador(*regla_->conteo);
+            t.conteo = cuenta.buscar(t.claves, oido);
+            contar(cuenta);
+        }
         if (regla_->sumasDestino) {
             std::vector<std::vector<std::string>> consecutivos;
             std::unordered_map<std::string, std::int64_t> lugar;
@@ -530,14 +606,16 @@ void LecturaPorLotes::buscar(Trozo& t, Destino& destino, const Interrupcion* oid
                 if (nuevo) consecutivos.push_back({consecutivo});
                 t.sumaDeClave[k] = it->second;
             }
-            t.sumas = destino.buscador(*regla_->sumasDestino).buscar(consecutivos, oido);
+            Buscador& suma = destino.buscador(*regla_->sumasDestino);
+            t.sumas = suma.buscar(consecutivos, oido);
+            contar(suma);
         }
-    } catch (const bd::ErrorBaseDatos&) {
+    } catch (const bd::ErrorBaseDatos& e) {
         if (parada_.pedida() || (interrupcion_ && interrupcion_->pedida())) throw CorridaInterrumpida();
         t.fallido = true;
+        if (intento.fallidas++ == 0) intento.error = e.what();
     }
-    t.claves.clear();
-    t.claves.shrink_to_fit();
+    return intento;
 }
 
 void LecturaPorLotes::resolverDudosos() {

@@ -75,10 +75,21 @@ private:
     struct Destino;
     void buscarEnDestino(bd::Conexion& conexion);
     Trozo* siguienteTrozo();
-    void terminarTrozo(const Trozo& t);
+    Trozo* tomarTrozo();  // with mutex_ held
+    void terminarTrozo(Trozo& t);
     void guardarFalla();
+    // How the lookups of a stretch went: statements answered and failed, and
+    // the first failure's text.
+    struct Intento {
+        std::size_t logradas = 0, fallidas = 0;
+        std::string error;
+    };
     // The lookups of a stretch; a stop is heard through `oido`.
-    void buscar(Trozo& t, Destino& destino, const Interrupcion* oido);
+    Intento buscar(Trozo& t, Destino& destino, const Interrupcion* oido);
+    // A thread whose failure no key explains leaves its stretch to the others.
+    void retirarse(Trozo& t, const std::string& error);
+    // The notices of retired threads, shown from the run's own thread.
+    void avisar(VistaCorrida& vista);
     void resolverDudosos();
     void buscarSumasDeOrigen();
     std::uint32_t texto(const bd::Valor& v);
@@ -111,6 +122,8 @@ private:
     std::condition_variable cambio_;
     bool sinMasTrozos_ = false;
     std::size_t siguiente_ = 0;      // the next stretch a thread takes
+    std::deque<Trozo*> devueltos_;   // left by a retired thread, taken first
+    std::vector<std::string> avisos_;
     std::size_t trozosListos_ = 0;
     std::size_t filasBuscadas_ = 0;
     std::exception_ptr falla_;

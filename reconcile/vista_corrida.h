@@ -28,6 +28,8 @@ public:
     virtual void avisarEspera(const std::string& reporte) = 0;
     // Called as the wait goes on, a few times a second: the window repaints.
     virtual void seguirEsperando() {}
+    // Something the run met and went on from (a lookup connection lost), in words.
+    virtual void avisar(const std::string& /*texto*/) {}
     // How far a stage got, a few times a second; `total` is 0 while unknown.
     // The writing stage is announced once, before iniciarProgreso.
     virtual void fase(Fase, std::size_t /*hechos*/, std::size_t /*total*/) {}

@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
 #include <regex>
 
+#include "bench/proxy_retardo.h"
 #include "tests/apoyo/datos_masivos.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
@@ -253,6 +256,10 @@ struct Variante {
     long maximoSentencias = 10;
     Llenado llenar = nullptr;
     std::vector<unsigned> semillas = {11};
+    // Both runs go through the loopback server, the batched one reaching
+    // the destination through the delaying proxy, which cuts the first lookup
+    // connection (its second) at this round trip.
+    std::uint64_t corte = 0;
 };
 
 std::string otraCaja(std::string s) {
@@ -668,6 +675,19 @@ std::vector<Variante> variantes() {
          {"1"},
          "1",
          {"1"}},
+        // A lookup connection lost amid the run: its stretches go to the
+        // others, not to the rules row by row.
+        {"conexion-cortada-servidor",
+         {{true, "FACTURAS_COMPRA", {{"PREF_PRE", "VARCHAR(10) " + ci}}}},
+         {},
+         {"21"},
+         "21",
+         {},
+         true,
+         100,
+         llenarMasivo,
+         {11},
+         8},
         {"masivo-con-falla",
          {{true, "FACTURAS_COMPRA", {{"FACO_NUMERO", "INTEGER"}}}},
          {.noNumerico = 9001},
@@ -704,6 +724,16 @@ std::string sinSentencias(const std::string& error) {
     return error.substr(0, p) + (fin == std::string::npos ? "" : error.substr(fin + 1));
 }
 
+// Takes out the lines that say a lookup connection retired; how many.
+int sinRetiros(std::string& error) {
+    int n = 0;
+    for (std::size_t p; (p = error.find("Se retiró una conexión")) != std::string::npos; ++n) {
+        const auto fin = error.find('\n', p);
+        error.erase(p, fin == std::string::npos ? std::string::npos : fin + 1 - p);
+    }
+    return n;
+}
+
 long sentencias(const std::string& error) {
     const auto p = error.find("sentencias: ");
     return p == std::string::npos ? -1L : std::stol(error.substr(p + 12));
@@ -711,6 +741,10 @@ long sentencias(const std::string& error) {
 
 TEST_P(DiferencialVariantes, LotesYFilaAFilaEscribenCuentanYFallanIgual) {
     const Variante& v = GetParam();
+    if (v.corte) {
+        prueba::exigirServidor();
+        if (HasFatalFailure() || IsSkipped()) return;
+    }
     for (unsigned semilla : v.semillas) {
         SCOPED_TRACE(std::string("variante ") + v.nombre + ", semilla " + std::to_string(semilla));
         Escenario e;
@@ -723,21 +757,41 @@ TEST_P(DiferencialVariantes, LotesYFilaAFilaEscribenCuentanYFallanIgual) {
         fs::create_directories(referencia);
         fs::create_directories(lotes);
         const std::vector<std::string> dirs = {referencia, lotes};
-        auto base = [&](const std::string& dir, const char* tipo) {
-            return std::vector<std::string>{"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
-                                            "--destino", e.servidorDestino(), "--compania-destino", "002", "--tipo", tipo,
-                                            "--desde", "2016-10-01", "--hasta", "2016-10-31", "--directorio", dir};
+        std::map<std::string, std::string> entorno = {{"AUTOREP_REGISTRO", "/nonexistent"}};
+        if (v.corte) entorno["AUTOREP_CLAVE"] = prueba::claveServidor();
+        // The batched run's proxy, afresh for each run: the connection it cuts
+        // is counted from the run's first.
+        std::optional<bench::ProxyRetardo> proxy;
+        auto base = [&](const std::string& dir, const char* tipo, bool filaAFila) {
+            std::string origen = e.servidorOrigen(), destino = e.servidorDestino();
+            if (v.corte) {
+                origen = "127.0.0.1:" + origen;
+                proxy.reset();
+                if (!filaAFila) {
+                    proxy.emplace(3050, std::chrono::milliseconds(0));
+                    proxy->cortar(1, v.corte);
+                }
+                destino = (proxy ? "127.0.0.1/" + std::to_string(proxy->puerto()) + ":" : "127.0.0.1:") + destino;
+            }
+            return std::vector<std::string>{"--origen", origen, "--usuario", v.corte ? prueba::usuarioServidor() : "admin",
+                                            "--compania", "001", "--destino", destino, "--compania-destino", "002",
+                                            "--tipo", tipo, "--desde", "2016-10-01", "--hasta", "2016-10-31",
+                                            "--directorio", dir};
         };
         for (const char* tipo : v.tipos) {
             SCOPED_TRACE(std::string("tipo ") + tipo);
             auto correr = [&](const std::string& dir, bool filaAFila) {
-                auto a = base(dir, tipo);
+                auto a = base(dir, tipo, filaAFila);
                 a.push_back("--estadisticas");
                 if (filaAFila) a.push_back("--fila-a-fila");
-                return prueba::correrLote(a, {{"AUTOREP_REGISTRO", "/nonexistent"}});
+                return prueba::correrLote(a, entorno);
             };
             const auto r = correr(referencia, true);
-            const auto l = correr(lotes, false);
+            auto l = correr(lotes, false);
+            if (v.corte) {
+                EXPECT_TRUE(proxy->cortada()) << "the run ended before the proxy cut its connection";
+                EXPECT_EQ(sinRetiros(l.error), 1) << l.error;
+            }
             const bool falla = std::find(v.fallan.begin(), v.fallan.end(), tipo) != v.fallan.end();
             EXPECT_EQ(r.estado == 2, falla) << r.error;
             EXPECT_EQ(l.estado, r.estado) << l.error;
@@ -753,10 +807,10 @@ TEST_P(DiferencialVariantes, LotesYFilaAFilaEscribenCuentanYFallanIgual) {
         }
 
         auto revisar = [&](const std::string& dir, bool filaAFila) {
-            auto a = base(dir, v.revision);
+            auto a = base(dir, v.revision, filaAFila);
             a.insert(a.end(), {"--revision", dir + "/revision", "--tolerancia", "0.5"});
             if (filaAFila) a.push_back("--fila-a-fila");
-            return prueba::correrLote(a, {{"AUTOREP_REGISTRO", "/nonexistent"}});
+            return prueba::correrLote(a, entorno);
         };
         const auto r = revisar(referencia, true);
         const auto l = revisar(lotes, false);

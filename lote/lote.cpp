@@ -14,16 +14,19 @@
 #include "app/inicio.h"
 #include "lote/opciones_lote.h"
 #include "lote/revision.h"
+#include "lote/par.h"
 #include "lote/tablero_terminal.h"
 #include "ctrlaccesoautorep/enomanejada.h"
 #include "platform/cp1252.h"
 #include "platform/regional.h"
+#include "platform/registro.h"
 #include "platform/reloj.h"
 #include "platform/senales.h"
 #include "platform/sistema.h"
 #include "platform/texto.h"
 #include "principalautorep/companias.h"
 #include "reconcile/corrida.h"
+#include "reconcile/revision.h"
 
 using namespace autorep;
 
@@ -124,6 +127,7 @@ int revisar(const lote::OpcionesLote& o, const std::string& directorio, const pl
     try {
         const auto r = lote::ejecutarRevision(o, entorno);
         std::fputs(lote::tablaRevision(r.revision).c_str(), stdout);
+        if (!r.revision.mensaje.empty()) escribirError(r.revision.mensaje);
         // One line per company and message: a company that cannot be opened fails every type alike.
         const auto& pares = r.revision.pares;
         for (std::size_t i = 0; i < pares.size();) {
@@ -132,13 +136,14 @@ int revisar(const lote::OpcionesLote& o, const std::string& directorio, const pl
             if (!pares[i].error.empty()) {
                 std::string tipos;
                 for (std::size_t k = i; k < j; ++k) tipos += (k > i ? "," : "") + std::to_string(pares[k].tipo);
-                escribirError(pares[i].compania + (j - i > 1 ? " tipos " : " tipo ") + tipos + ": " + pares[i].error);
+                escribirError(plataforma::textoVisible(pares[i].compania) + (j - i > 1 ? " tipos " : " tipo ") + tipos +
+                              ": " + plataforma::textoVisible(pares[i].error, true));
             }
             i = j;
         }
         if (r.revision.interrumpida)
             escribirError(plataforma::ansi("Interrumpido: el resumen lista los pares que alcanzaron a correr."));
-        std::printf("resumen: %s\n", plataforma::aSistema(r.resumen).c_str());
+        if (!r.resumen.empty()) std::printf("resumen: %s\n", plataforma::aSistema(r.resumen).c_str());
         return r.revision.estadoSalida;
     } catch (const std::exception& e) {
         escribirError(e.what());
@@ -160,7 +165,13 @@ int correr(const lote::OpcionesLote& o, AvisadorConsola& avisador, const platafo
             return 2;
         }
         if (directorio.empty()) {
-            escribirError(plataforma::ansi("No hay directorio de la aplicación: indíquelo con --directorio."));
+            const std::string registro = plataforma::rutaArchivoRegistro();
+            if (!registro.empty() && !plataforma::existe(registro))
+                escribirError(plataforma::ansi("No existe el archivo del registro ") + registro +
+                              plataforma::ansi(" (AUTOREP_REGISTRO): no hay directorio de la aplicación; indíquelo con "
+                                               "--directorio."));
+            else
+                escribirError(plataforma::ansi("No hay directorio de la aplicación: indíquelo con --directorio."));
             return 2;
         }
     }
@@ -171,34 +182,21 @@ int correr(const lote::OpcionesLote& o, AvisadorConsola& avisador, const platafo
     bd::Conexion DbGeneral("DbGeneral"), DbCia("DbCia"), DBEnvio("DBEnvio");
     principal::configurarConexionCompania(DbCia);
     principal::configurarConexionCompania(DBEnvio);
-    DbGeneral.ponerParametro("SQLDialect", "3");
+    principal::ListaCompanias companias;
     try {
-        valores = app::ingresarPorArgumentos(DbGeneral, {o.origen, o.usuario, o.clave, o.compania});
-        valores.ServidorDestino = o.destino;
-        valores.UsuarioDestino = plataforma::mayusculasAscii(o.usuarioDestino);
-        valores.ClaveDestino = o.claveDestino;
-
-        principal::ListaCompanias companias;
-        companias.abrir(DbGeneral);
-        const std::string nombre = companias.nombreDe(o.compania);
-        if (nombre.empty())
-            throw std::runtime_error(plataforma::ansi("La compañía \"") + o.compania +
-                                     plataforma::ansi("\" no existe en COMPANIA de ") + app::rutaGeneral(o.origen) + ".");
-        principal::conectarCompania(DbCia, valores, o.compania);
+        // What a revision refuses, a single run refuses too: it would pass what nobody checked.
+        if (const auto tipo = conciliacion::tipoEntero(o.tipo)) {
+            if (const auto motivo = lote::motivoSinRegla(*tipo); !motivo.empty()) throw std::runtime_error(motivo);
+        }
+        valores = lote::ingresarOrigen(DbGeneral, o, companias);
+        const auto& compania = lote::companiaListada(companias, o.compania, o.origen);
+        lote::conectarOrigen(DbCia, valores, o.compania);
 
         VistaTerminal vista;
         conciliacion::EntornoCorrida entorno{regional, reloj, [&] { return directorio; }, avisador, vista,
                                              &conciliacion::Interrupcion::delPrograma(), std::chrono::seconds(o.esperaReporte)};
-        const conciliacion::EntradasCorrida entradas{nombre,
-                                                     o.companiaDestino,
-                                                     o.tipo,
-                                                     plataforma::FechaHora{o.desde, {0, 0, 0, 0}},
-                                                     plataforma::FechaHora{o.hasta, {23, 59, 59, 999}},
-                                                     valores.ServidorDestino,
-                                                     valores.UsuarioDestino,
-                                                     valores.ClaveDestino,
-                                                     o.filaAFila};
-        const auto r = conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
+        const auto r = conciliacion::ejecutarCorrida(
+            DbCia, DBEnvio, lote::entradasPar(o, valores, compania, o.companiaDestino, o.tipo), entorno);
         std::printf("registros: %zu\nlineas: %zu\niguales: %zu\ndiferentes: %zu\nno_encontrados: %zu\nsin_origen: %zu\n",
                     r.registros, r.lineas, r.iguales, r.diferentes, r.noEncontrados, r.sinOrigen);
         std::printf("reporte: %s\n", plataforma::aSistema(r.reporte).c_str());
@@ -206,7 +204,13 @@ int correr(const lote::OpcionesLote& o, AvisadorConsola& avisador, const platafo
             std::fprintf(stderr, "sentencias: %llu\n",
                          static_cast<unsigned long long>(DbGeneral.sentenciasEjecutadas() + DbCia.sentenciasEjecutadas() +
                                                          DBEnvio.sentenciasEjecutadas()));
-        return r.diferentes + r.noEncontrados == 0 ? 0 : 1;
+        if (r.registros == 0) {
+            escribirError(plataforma::ansi("No se encontró ninguna fila de auditoría del tipo ") + o.tipo + " del " +
+                          plataforma::textoIso(o.desde) + " al " + plataforma::textoIso(o.hasta) +
+                          plataforma::ansi(": no se comparó ningún documento."));
+            return conciliacion::salida::sinAuditoria;
+        }
+        return r.diferentes + r.noEncontrados == 0 ? conciliacion::salida::completa : conciliacion::salida::diferencias;
     } catch (const conciliacion::CorridaInterrumpida& e) {
         escribirError(e.what());
         return 130;

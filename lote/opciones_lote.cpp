@@ -195,8 +195,8 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     o.desde = valores.contains("desde") ? leerFecha("--desde", valores["desde"]) : plataforma::Fecha{hoy.anio, hoy.mes, 1};
     o.hasta = valores.contains("hasta") ? leerFecha("--hasta", valores["hasta"])
                                         : plataforma::Fecha{hoy.anio, hoy.mes, plataforma::diasDelMes(hoy.anio, hoy.mes)};
-    if (o.esRevision() && o.hasta < o.desde)
-        fallar("La fecha de --desde es posterior a la de --hasta: la revisión no tendría nada que revisar.");
+    if (o.hasta < o.desde)
+        fallar("La fecha de --desde es posterior a la de --hasta: no habría nada que revisar.");
     if (valores.contains("espera-reporte")) {
         const std::string& s = valores["espera-reporte"];
         if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
@@ -249,8 +249,10 @@ con un reporte por par, resumen.json y resumen.html.
                              estar vacía o no existir
   --paralelo N               compañías revisadas a la vez (por omisión, una por
                              núcleo)
-  --margen-minutos N         lo no encontrado auditado en los N minutos antes
-                             del inicio cuenta como pendiente (por omisión 0)
+  --margen-minutos N         lo no encontrado, y las modificaciones con otro
+                             importe, auditado en los N minutos antes del
+                             inicio (reloj del servidor de origen) cuenta como
+                             pendiente (por omisión 0)
   --tolerancia X             importes que difieren a lo sumo X cuentan como
                              iguales en el resumen (por omisión 0)
   --fila-a-fila              busca cada fila por separado, como la referencia
@@ -260,7 +262,9 @@ con un reporte por par, resumen.json y resumen.html.
   --version                  muestra la versión
 
 Estado de salida: 0 todo igual; 1 hay diferencias o documentos no encontrados
-(o duplicados); 2 no se pudo completar (un par de la revisión); 130 interrumpido.
+(o duplicados); 2 no se pudo completar (un par de la revisión), o no había nada
+que revisar; 3 no hubo ninguna fila de auditoría en el rango (no se comparó
+nada); 130 interrumpido.
 )");
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 #include <chrono>
+#include <functional>
+#include <string_view>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "lote/opciones_lote.h"
+#include "reconcile/vista_corrida.h"
 #include "platform/regional.h"
 #include "platform/reloj.h"
 #include "reconcile/interrupcion.h"
@@ -21,7 +24,9 @@ class TableroRevision {
 public:
     virtual ~TableroRevision() = default;
     virtual void empezar(const std::string& compania, std::int64_t tipo) = 0;
-    virtual void avanzar(const std::string& compania, std::int64_t tipo, std::size_t hechos, std::size_t total) = 0;
+    // How far the pair's stage got; `total` is 0 while unknown.
+    virtual void avanzar(const std::string& compania, std::int64_t tipo, conciliacion::Fase fase, std::size_t hechos,
+                         std::size_t total) = 0;
     // The pair waits for something (its report, held by another run).
     virtual void avisar(const std::string& compania, std::int64_t tipo, const std::string& texto) = 0;
     virtual void terminar(const conciliacion::ParRevision& par) = 0;
@@ -34,12 +39,18 @@ struct EntornoRevision {
     const conciliacion::Interrupcion* interrupcion;
     TableroRevision& tablero;
     std::chrono::milliseconds esperaReporte;
+    // The origin server's clock, which the audit rows carry; when not given,
+    // asked of the origin's general database. Tests set their own.
+    std::function<plataforma::FechaHora()> relojOrigen = {};
+    // How the summaries are published; plataforma::publicarArchivo when not
+    // given. Tests make it fail.
+    std::function<bool(std::string_view, std::string_view, std::string&)> publicar = {};
 };
 
 struct ResultadoRevision {
     conciliacion::Revision revision;
     std::string carpeta;  // the revision folder
-    std::string resumen;  // its resumen.json
+    std::string resumen;  // its resumen.json; empty when it could not be written
 };
 
 // A revision that cannot begin: its folder, or the origin's company list.
@@ -50,7 +61,8 @@ public:
 
 // Runs the pairs the options name and writes the folder. A pair that fails is
 // recorded with its Spanish message and the others go on; after a stop asked
-// for, only the pairs that ran are listed.
+// for, only the pairs that ran are listed. Summaries that cannot be written
+// make the revision's status 2, with its message.
 ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision& entorno);
 
 }  // namespace autorep::lote

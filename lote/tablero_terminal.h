@@ -16,7 +16,8 @@ class TableroTerminal final : public TableroRevision {
 public:
     explicit TableroTerminal(std::FILE* salida);
     void empezar(const std::string& compania, std::int64_t tipo) override;
-    void avanzar(const std::string& compania, std::int64_t tipo, std::size_t hechos, std::size_t total) override;
+    void avanzar(const std::string& compania, std::int64_t tipo, conciliacion::Fase fase, std::size_t hechos,
+                 std::size_t total) override;
     void avisar(const std::string& compania, std::int64_t tipo, const std::string& texto) override;
     void terminar(const conciliacion::ParRevision& par) override;
 
@@ -24,6 +25,7 @@ private:
     struct EnCurso {
         std::string compania;
         std::int64_t tipo;
+        conciliacion::Fase fase = conciliacion::Fase::LeyendoAuditoria;
         std::size_t hechos = 0, total = 0;
         std::string aviso;
     };
@@ -38,7 +40,8 @@ private:
     std::chrono::steady_clock::time_point ultimo_{};
 };
 
-// The table of a finished revision, one row per pair.
+// The table of a finished revision, one row per pair, in the system's
+// characters; it fits 100 columns for the counts of an ordinary revision.
 std::string tablaRevision(const conciliacion::Revision& revision);
 
 }  // namespace autorep::lote

@@ -1,16 +1,19 @@
 #include "platform/sistema.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 
 #include "platform/win32/ancho.h"
 #else
 #include <langinfo.h>
+#include <unistd.h>
 #endif
 
 #include "platform/cp1252.h"
@@ -133,6 +136,47 @@ bool escribirArchivo(std::string_view nombre, std::string_view contenido) {
     if (!f) return false;
     const bool escrito = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size();
     return std::fclose(f) == 0 && escrito;
+}
+
+bool borrarArchivo(std::string_view nombre) {
+    std::error_code e;
+    return std::filesystem::remove(ruta(nombre), e);
+}
+
+bool publicarArchivo(std::string_view nombre, std::string_view contenido, std::string& error) {
+    const std::string temporal = std::string(nombre) + ".tmp";
+    std::FILE* f = abrirArchivo(temporal, "wb");
+    if (!f) {
+        error = deSistema(std::strerror(errno));
+        return false;
+    }
+    errno = 0;
+    bool bien = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size() && std::fflush(f) == 0;
+#ifdef _WIN32
+    bien = bien && _commit(_fileno(f)) == 0;
+#else
+    bien = bien && fsync(fileno(f)) == 0;
+#endif
+    const int fallo = errno ? errno : EIO;
+    bien = std::fclose(f) == 0 && bien;
+    if (bien) {
+#ifdef _WIN32
+        bien = MoveFileExW(ancho(temporal).c_str(), ancho(nombre).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (!bien) error = "no se pudo renombrar " + temporal;
+#else
+        std::error_code e;
+        std::filesystem::rename(ruta(temporal), ruta(nombre), e);
+        bien = !e;
+        if (!bien) error = deSistema(e.message());
+#endif
+    } else {
+        error = deSistema(std::strerror(fallo));
+    }
+    if (!bien) {
+        borrarArchivo(temporal);
+    }
+    return bien;
 }
 
 bool leerArchivo(std::string_view nombre, std::string& contenido) {

@@ -38,6 +38,12 @@ bool carpetaVacia(std::string_view nombre);
 
 // Writes a whole file anew; false when it cannot be written whole.
 bool escribirArchivo(std::string_view nombre, std::string_view contenido);
+// A file that others read (a monitor, a browser) published whole or not at
+// all: written under a temporary name in the same folder, flushed to the
+// disk, then renamed over the name. False, with the reason in `error` (in
+// words), when it could not; the temporary file is then gone.
+bool borrarArchivo(std::string_view nombre);
+bool publicarArchivo(std::string_view nombre, std::string_view contenido, std::string& error);
 
 // A whole file's bytes; false when it cannot be opened or read.
 bool leerArchivo(std::string_view nombre, std::string& contenido);

@@ -22,10 +22,15 @@ void ListaCompanias::abrir(bd::Conexion& DbGeneral) {
 }
 
 std::string ListaCompanias::nombreDe(const std::string& codigo) const {
-    if (!abierta_) return {};
+    const Compania* c = buscar(codigo);
+    return c ? c->nombre : std::string();
+}
+
+const Compania* ListaCompanias::buscar(const std::string& codigo) const {
+    if (!abierta_) return nullptr;
     for (const auto& c : filas_)
-        if (c.codigo == codigo) return c.nombre;
-    return {};
+        if (c.codigo == codigo) return &c;
+    return nullptr;
 }
 
 void configurarConexionCompania(bd::Conexion& c) {

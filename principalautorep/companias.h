@@ -22,6 +22,9 @@ public:
     // COM_NOMBRE of the row whose COMP_COD equals the code exactly; empty
     // when none does or the list is closed.
     std::string nombreDe(const std::string& codigo) const;
+    // The row whose COMP_COD equals the code exactly (its name may be empty,
+    // a NULL COM_NOMBRE); null when there is none.
+    const Compania* buscar(const std::string& codigo) const;
 
 private:
     bool abierta_ = false;

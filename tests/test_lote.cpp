@@ -27,10 +27,13 @@ protected:
     }
     // The run over October 2016 unless the extra options give dates of their own.
     prueba::SalidaLote lote(std::vector<std::string> extra, std::map<std::string, std::string> entorno = {}) {
-        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
-                                      "--destino", e.servidorDestino()};
-        bool fechas = false;
-        for (const auto& x : extra) fechas = fechas || x.rfind("--desde", 0) == 0 || x.rfind("--hasta", 0) == 0;
+        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--destino", e.servidorDestino()};
+        bool fechas = false, compania = false;
+        for (const auto& x : extra) {
+            fechas = fechas || x.rfind("--desde", 0) == 0 || x.rfind("--hasta", 0) == 0;
+            compania = compania || x == "--compania";
+        }
+        if (!compania) a.insert(a.end(), {"--compania", "001"});
         if (!fechas) a.insert(a.end(), {"--desde", "2016-10-01", "--hasta", "2016-10-31"});
         a.insert(a.end(), extra.begin(), extra.end());
         entorno["AUTOREP_REGISTRO"] = e.dir.str() + "/registro.reg";
@@ -76,11 +79,40 @@ TEST_F(Lote, SoloFaltantesSaleConUno) {
     EXPECT_EQ(r.salida, resumen(1, 1, 0, 0, 1, 0));
 }
 
-TEST_F(Lote, DesdeDespuesDeHastaEsUnaCorridaVacia) {
+// A single run that checks nothing never passes: a type without a rule and
+// reversed dates are refused before connecting, and a run that read no audit
+// row has its own status, 3.
+TEST_F(Lote, LoQueNoSeCompruebaNoPasa) {
     e.auditar("2016-10-05", "10:00:00", 21, 2, 'I', "AB000002");
-    const auto r = lote({"--desde=2016-10-31", "--hasta=2016-10-01"});
-    EXPECT_EQ(r.estado, 0) << r.error;
-    EXPECT_EQ(r.salida, resumen(0, 0, 0, 0, 0, 0));
+    prueba::ejecutar(e.rutaGeneral, {"INSERT INTO COMPANIA (COMP_COD, COM_NOMBRE) VALUES ('SN', NULL)"});
+    prueba::crearCompania(e.servidorOrigen(), "SN");
+    prueba::crearCompania(e.servidorDestino(), "SN");
+    struct {
+        std::vector<std::string> extra;
+        int estado;
+        const char* mensaje;
+        bool reporte;  // whether the run got as far as its report
+    } casos[] = {
+        {{"--desde=2016-10-31", "--hasta=2016-10-01"}, 2, "posterior", false},
+        {{"--tipo", "2"}, 2, "no tiene regla", false},
+        {{"--tipo", "99"}, 2, "no tiene regla", false},
+        {{"--tipo", "-21"}, 2, "no tiene regla", false},
+        {{"--tipo", "31"}, 3, "ninguna fila de auditoría", true},
+        {{"--desde", "2020-01-01", "--hasta", "2020-01-31"}, 3, "ninguna fila de auditoría", true},
+        // A company whose name is NULL exists all the same.
+        {{"--compania", "SN", "--tipo", "61"}, 3, "ninguna fila de auditoría", true},
+    };
+    for (const auto& c : casos) {
+        fs::remove_all(e.aplicacion());
+        fs::create_directories(e.aplicacion());
+        const auto r = lote(c.extra);
+        EXPECT_EQ(r.estado, c.estado) << c.extra[0] << " " << c.extra[1] << ": " << r.error;
+        EXPECT_NE(r.error.find(c.mensaje), std::string::npos) << r.error;
+        bool hayReporte = false;
+        for (const auto& f : fs::directory_iterator(e.aplicacion()))
+            hayReporte = hayReporte || f.path().filename().string().rfind("comparacion", 0) == 0;
+        EXPECT_EQ(hayReporte, c.reporte) << c.extra[1];
+    }
 }
 
 TEST_F(Lote, OpcionesMalasNoConectanNiEscriben) {
@@ -134,6 +166,7 @@ TEST_F(Lote, SinRegistroNiDirectorioEsUnError) {
                                       {{"AUTOREP_REGISTRO", e.dir.str() + "/no-esta.reg"}});
     EXPECT_EQ(r.estado, 2);
     EXPECT_NE(r.error.find("--directorio"), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find(e.dir.str() + "/no-esta.reg"), std::string::npos) << "the missing file is named: " << r.error;
 }
 
 }  // namespace

@@ -9,9 +9,14 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <ctime>
+#include <functional>
+#include <map>
 
 #include "lote/opciones_lote.h"
 #include "lote/revision.h"
+#include "platform/cp1252.h"
+#include "platform/sistema.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
 #include "tests/apoyo/lote_prueba.h"
@@ -30,7 +35,7 @@ public:
         const std::lock_guard<std::mutex> guarda(mutex);
         empezados.push_back(c + "/" + std::to_string(t));
     }
-    void avanzar(const std::string&, std::int64_t, std::size_t, std::size_t) override {}
+    void avanzar(const std::string&, std::int64_t, conciliacion::Fase, std::size_t, std::size_t) override {}
     void avisar(const std::string&, std::int64_t, const std::string&) override {}
     void terminar(const conciliacion::ParRevision&) override {
         const std::lock_guard<std::mutex> guarda(mutex);
@@ -97,21 +102,27 @@ protected:
     }
 
     lote::OpcionesLote opciones(std::vector<std::string> extra = {}) {
-        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "todas",
-                                      "--destino", e.servidorDestino(), "--compania-destino", "001=101,002=102",
-                                      "--desde", "2016-10-01", "--hasta", "2016-10-31",
+        std::vector<std::string> a = {"--origen", e.servidorOrigen(), "--usuario", "admin", "--destino", e.servidorDestino(),
                                       "--margen-minutos", "60", "--tolerancia", "0.01",
                                       "--revision", e.dir.str() + "/revision"};
         a.insert(a.end(), extra.begin(), extra.end());
-        // The types, unless the test names its own.
-        if (std::none_of(extra.begin(), extra.end(), [](const std::string& x) { return x.rfind("--tipo", 0) == 0; }))
-            a.insert(a.end(), {"--tipo", "1,11,21,31"});
+        // The defaults of the options the test does not name.
+        auto falta = [&](const std::string& opcion) {
+            return std::none_of(extra.begin(), extra.end(), [&](const std::string& x) { return x.rfind(opcion, 0) == 0; });
+        };
+        if (falta("--compania")) a.insert(a.end(), {"--compania", "todas", "--compania-destino", "001=101,002=102"});
+        if (falta("--desde")) a.insert(a.end(), {"--desde", "2016-10-01", "--hasta", "2016-10-31"});
+        if (falta("--tipo")) a.insert(a.end(), {"--tipo", "1,11,21,31"});
         return lote::leerOpcionesLote(a, {2016, 10, 31});
     }
     lote::ResultadoRevision revisar(const lote::OpcionesLote& o) {
         lote::EntornoRevision entorno{regional, reloj, e.aplicacion(), &interrupcion, tablero, std::chrono::seconds(5)};
+        // The fixture's audit rows are of October 2016: so is the origin's clock.
+        entorno.relojOrigen = [this] { return reloj.ahora(); };
+        entorno.publicar = publicar;
         return lote::ejecutarRevision(o, entorno);
     }
+    std::function<bool(std::string_view, std::string_view, std::string&)> publicar;
 
     Escenario e;
     std::string destino101, destino102;
@@ -299,13 +310,159 @@ TEST_F(Revision, ElLoteEscribeLaCarpetaYSaleConElPeorEstado) {
         const std::string resumen = r.salida.substr(p + 9, r.salida.find('\n', p) - p - 9);
         EXPECT_EQ(resumen.rfind(e.aplicacion() + "/revisiones/2", 0), 0u) << resumen;
         EXPECT_EQ(nlohmann::json::parse(prueba::contenido(resumen))["estado_salida"], c.estado);
-        EXPECT_NE(r.salida.find("compania destino"), std::string::npos) << "the table";
+        EXPECT_NE(r.salida.find("compañía destino"), std::string::npos) << "the table";
     }
     // The same pair alone stays a single run, exactly as before.
     const auto sola = lote({"--compania", "002", "--compania-destino", "102", "--tipo", "21"});
     EXPECT_EQ(sola.estado, 0);
     EXPECT_EQ(sola.salida.rfind("registros: 1\nlineas: 1\n", 0), 0u) << sola.salida;
     EXPECT_TRUE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+}
+
+// What a revision concludes: never "complete" about what it did not check.
+TEST_F(Revision, ElVeredictoNoDaPorCompletoLoQueNoSeReviso) {
+    const std::string general = e.servidorOrigen() + "/datos/general.fdb";
+    struct Caso {
+        const char* nombre;
+        std::vector<std::string> extra;
+        bool vaciarCompanias;
+        int estado;
+        std::vector<std::string> estados;  // each pair's word, in order
+        const char* mensaje;               // part of the revision's message; "" when none
+    };
+    const Caso casos[] = {
+        {"no pair read a row", {"--desde", "2020-01-01", "--hasta", "2020-01-31"}, false, 3,
+         {"sin_movimientos", "sin_movimientos", "sin_movimientos", "sin_movimientos", "sin_movimientos",
+          "sin_movimientos", "sin_movimientos", "sin_movimientos"},
+         "ninguna fila de auditor"},
+        {"some pairs without rows", {"--compania", "002", "--compania-destino", "102", "--tipo", "1,21"}, false, 0,
+         {"sin_movimientos", "igual"}, ""},
+        {"no pair at all", {"--compania", "todas"}, true, 2, {}, "nada que revisar"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        fs::remove_all(e.dir.str() + "/revision");
+        if (c.vaciarCompanias) prueba::ejecutar(general, {"DELETE FROM COMPANIA"});
+        const auto r = revisar(opciones(c.extra));
+        EXPECT_EQ(r.revision.estadoSalida, c.estado);
+        const auto json = nlohmann::json::parse(prueba::contenido(r.resumen));
+        EXPECT_EQ(json["estado_salida"], c.estado);
+        std::vector<std::string> estados;
+        for (const auto& par : json["resultados"]) estados.push_back(par["estado"]);
+        EXPECT_EQ(estados, c.estados);
+        if (*c.mensaje) {
+            ASSERT_TRUE(json["mensaje"].is_string());
+            EXPECT_NE(json["mensaje"].get<std::string>().find(c.mensaje), std::string::npos) << json["mensaje"];
+        } else {
+            EXPECT_TRUE(json["mensaje"].is_null()) << json["mensaje"];
+        }
+        EXPECT_EQ(prueba::contenido(r.carpeta + "/resumen.html").find("La réplica está completa") != std::string::npos,
+                  c.estado == 0);
+    }
+}
+
+// A company code is a folder of the revision: one that Windows cannot hold,
+// folds into another, or that names a summary is refused before connecting.
+TEST_F(Revision, UnCodigoQueNoSirveDeCarpetaEsUnParConError) {
+    const auto r = revisar(opciones({"--compania", "CON,nul.txt,resumen.json,ab.,ab ,x1,X1", "--tipo", "21"}));
+    const std::map<std::string, std::string> esperado = {
+        {"CON", "dispositivo"}, {"nul.txt", "dispositivo"}, {"resumen.json", "resumen"},
+        {"ab.", "punto o espacio"}, {"ab ", "punto o espacio"}, {"x1", "mayúsculas"}, {"X1", "mayúsculas"}};
+    ASSERT_EQ(r.revision.pares.size(), esperado.size());
+    for (const auto& p : r.revision.pares) {
+        EXPECT_NE(p.error.find(plataforma::ansi(esperado.at(p.compania))), std::string::npos) << p.compania << ": " << p.error;
+        EXPECT_FALSE(fs::is_directory(r.carpeta + "/" + p.compania)) << p.compania;
+    }
+    EXPECT_EQ(r.revision.estadoSalida, 2);
+    EXPECT_TRUE(nlohmann::json::parse(prueba::contenido(r.carpeta + "/resumen.json")).is_object());
+}
+
+// The pending window runs on the origin server's clock: this machine's clock,
+// years off here, does not move it. A recent update whose amounts differ is
+// pending too, not different.
+TEST_F(Revision, LoPendienteSeMideConElRelojDelServidor) {
+    const std::time_t ahora = std::time(nullptr);
+    auto momento = [](std::time_t t, const char* formato) {
+        char texto[32];
+        std::tm local{};
+        localtime_r(&t, &local);
+        std::strftime(texto, sizeof texto, formato, &local);
+        return std::string(texto);
+    };
+    const std::time_t antes = ahora - 10 * 60;
+    e.enOrigen({Escenario::documento(21, 9, "RC", "000009", "9.00"), Escenario::documento(21, 10, "RC", "000010", "10.00")});
+    prueba::ejecutar(destino101, {Escenario::documento(21, 10, "RC", "000010", "7.00")});
+    e.auditar(momento(antes, "%Y-%m-%d"), momento(antes, "%H:%M:%S"), 21, 9, 'I', "RC000009");
+    e.auditar(momento(antes, "%Y-%m-%d"), momento(antes, "%H:%M:%S"), 21, 10, 'U', "RC000010");
+    const std::string hoy = momento(antes, "%Y-%m-%d");
+    lote::EntornoRevision entorno{regional, reloj, e.aplicacion(), &interrupcion, tablero, std::chrono::seconds(5)};
+    const auto r = lote::ejecutarRevision(
+        opciones({"--compania", "001", "--compania-destino", "101", "--tipo", "21", "--desde", hoy, "--hasta", hoy}),
+        entorno);
+    ASSERT_EQ(r.revision.pares.size(), 1u);
+    const auto& p = r.revision.pares[0];
+    EXPECT_EQ(p.resumen.pendientes, 2u) << p.error;
+    EXPECT_EQ(p.resumen.diferentes, 0u);
+    EXPECT_EQ(p.resumen.noEncontrados, 0u);
+    EXPECT_EQ(r.revision.estadoSalida, 0);
+    ASSERT_EQ(p.resumen.hallazgos.size(), 2u);
+    EXPECT_TRUE(p.resumen.hallazgos[1].pendiente && p.resumen.hallazgos[1].diferente);
+    EXPECT_EQ(p.resumen.hallazgos[1].importeDestino, "7");
+    const auto json = nlohmann::json::parse(prueba::contenido(r.resumen));
+    EXPECT_EQ(json["ahora_origen"].get<std::string>().substr(0, 10), momento(ahora, "%Y-%m-%d"));
+}
+
+// Control totals count each document once, with its last audit row's
+// amounts; a voucher the destination lacks adds its origin debit sum.
+TEST_F(Revision, LosTotalesCuentanCadaDocumentoUnaVez) {
+    const std::string origen002 = e.servidorOrigen() + "/datos/002/quorix.fdb";
+    prueba::ejecutar(origen002, Escenario::comprobante(5, "CD", "CP", "000005", {{"70.25", "0"}, {"0", "70.25"}}));
+    prueba::ejecutar(origen002,
+                     {"INSERT INTO AUDITORIA (AUDI_ID, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, AUDI_COD) "
+                      "VALUES (3, '2016-10-09', '09:00:00', 21, 1, 'U', 'ZZ000001')",
+                      "INSERT INTO AUDITORIA (AUDI_ID, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, AUDI_COD) "
+                      "VALUES (4, '2016-10-09', '09:00:00', 1, 5, 'I', 'CP000005')"});
+    const auto r = revisar(opciones({"--compania", "002", "--compania-destino", "102", "--tipo", "1,21"}));
+    ASSERT_EQ(r.revision.pares.size(), 2u);
+    const auto& comprobante = r.revision.pares[0].resumen;
+    EXPECT_EQ(comprobante.noEncontrados, 1u);
+    EXPECT_EQ(comprobante.totalOrigen.suma.texto(), "70.25") << "the missing voucher's debit";
+    EXPECT_EQ(comprobante.totalDestino.suma.texto(), "0");
+    ASSERT_EQ(comprobante.hallazgos.size(), 1u);
+    EXPECT_EQ(comprobante.hallazgos[0].importeOrigen, "70.25");
+    const auto& factura = r.revision.pares[1].resumen;
+    EXPECT_EQ(factura.lineas, 2u) << "one line per audit row";
+    EXPECT_EQ(factura.totalOrigen.suma.texto(), "1.25") << "the document once";
+    EXPECT_EQ(factura.totalDestino.suma.texto(), "1.25");
+}
+
+// Summaries that cannot be written: no partial file, and the status says so.
+TEST_F(Revision, UnResumenQueNoSeEscribeEsUnError) {
+    for (const char* falla : {"resumen.html", "resumen.json"}) {
+        SCOPED_TRACE(falla);
+        fs::remove_all(e.dir.str() + "/revision");
+        publicar = [falla](std::string_view ruta, std::string_view bytes, std::string& error) {
+            if (ruta.ends_with(falla)) {
+                error = "No queda espacio en el dispositivo";
+                return false;
+            }
+            std::string e;
+            return plataforma::publicarArchivo(ruta, bytes, e);
+        };
+        const auto r = revisar(opciones({"--compania", "002", "--compania-destino", "102", "--tipo", "21"}));
+        EXPECT_EQ(r.revision.estadoSalida, 2);
+        EXPECT_NE(r.revision.mensaje.find(falla), std::string::npos) << r.revision.mensaje;
+        const std::string json = r.carpeta + "/resumen.json";
+        if (std::string(falla) == "resumen.json") {
+            EXPECT_FALSE(fs::exists(json));
+            EXPECT_TRUE(r.resumen.empty());
+            EXPECT_EQ(prueba::contenido(r.carpeta + "/resumen.html").find("La réplica está completa"), std::string::npos);
+        } else {
+            EXPECT_EQ(nlohmann::json::parse(prueba::contenido(json))["estado_salida"], 2);
+        }
+        for (const auto& f : fs::directory_iterator(r.carpeta))
+            EXPECT_EQ(f.path().string().find(".tmp"), std::string::npos) << f.path();
+    }
 }
 
 }  // namespace

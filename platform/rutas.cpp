@@ -16,4 +16,15 @@ std::string rutaArchivo(std::string_view directorio, std::string_view nombre) {
     return r;
 }
 
+bool mismaRuta(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    auto comun = [](char c) {
+        if (c == '\\') return '/';
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (comun(a[i]) != comun(b[i])) return false;
+    return true;
+}
+
 }  // namespace autorep::plataforma

@@ -159,6 +159,12 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     if (!tipoEntero(e.tipo))
         throw std::runtime_error(plataforma::ansi("El tipo a revisar \"") + e.tipo +
                                  plataforma::ansi("\" no es un número entero."));
+    // The login puts one server in both boxes: with the origin's own company
+    // code the run would compare the origin with itself and find it all equal.
+    const std::string rutaDestino = app::rutaCompania(e.servidorDestino, e.companiaDestino);
+    if (plataforma::mismaRuta(rutaDestino, DbCia.parametros().valorOVacio("Database")))
+        throw std::runtime_error(plataforma::ansi("La base de destino ") + rutaDestino +
+                                 plataforma::ansi(" es la misma base de la compañía de origen: no hay nada que comparar."));
 
     auto& vista = entorno.vista;
     vista.mostrarEstado(plataforma::ansi("Revisando información ... "));

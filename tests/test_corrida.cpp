@@ -99,6 +99,29 @@ TEST_F(Corrida, DestinoInalcanzableUnaLineaEnErrorenvioYNingunReporte) {
     EXPECT_TRUE(sentenciasOrigen.empty()) << "the origin is left as it was";
 }
 
+// The login's default puts the origin's server in the destination box too:
+// with the origin's own company code the run refuses before it connects,
+// logs or writes anything.
+TEST_F(Corrida, ElOrigenContraSiMismoSeRechazaSinEscribir) {
+    e.auditar("2016-10-05", "10:00:00", 21, 1, 'I', "AB000001");
+    entradas.servidorDestino = e.servidorOrigen();
+    entradas.companiaDestino = "001";
+    try {
+        correr();
+        FAIL() << "the origin was compared with itself";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "La base de destino " + e.servidorOrigen() +
+                      "/datos/001/quorix.fdb es la misma base de la compa\xF1\xED" "a de origen: no hay nada que comparar.");
+    }
+    EXPECT_FALSE(DBEnvio.conectada());
+    EXPECT_EQ(sentenciasDestino, 0);
+    EXPECT_TRUE(sentenciasOrigen.empty());
+    EXPECT_TRUE(vista.eventos.empty());
+    EXPECT_TRUE(avisador.mensajes.empty());
+    EXPECT_TRUE(fs::is_empty(e.aplicacion())) << "no report, no errorenvio.txt";
+}
+
 TEST_F(Corrida, SinFilasDeAuditoriaCreaElReporteVacio) {
     const auto r = correr();
     EXPECT_EQ(r.fin, Resumen::Fin::Completa);

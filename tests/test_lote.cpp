@@ -151,6 +151,20 @@ TEST_F(Lote, DestinoInalcanzable) {
     EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
 }
 
+TEST_F(Lote, ElOrigenContraSiMismoEsUnError) {
+    e.auditar("2016-10-05", "10:00:00", 21, 2, 'I', "AB000002");
+    const auto r = prueba::correrLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
+                                       "--destino", e.servidorOrigen(), "--desde", "2016-10-01", "--hasta", "2016-10-31"},
+                                      {{"AUTOREP_REGISTRO", e.dir.str() + "/registro.reg"}});
+    EXPECT_EQ(r.estado, 2);
+    EXPECT_NE(r.error.find("La base de destino " + e.servidorOrigen() +
+                           "/datos/001/quorix.fdb es la misma base de la compañía de origen"),
+              std::string::npos)
+        << r.error;
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/errorenvio.txt"));
+}
+
 TEST_F(Lote, AyudaYVersion) {
     const auto ayuda = prueba::correrLote({"--ayuda"});
     EXPECT_EQ(ayuda.estado, 0);

@@ -307,6 +307,27 @@ TEST_F(Desatendido, EnviarConDestinoEscribeElReporteYVuelveAListo) {
     EXPECT_TRUE(avisador.mensajes.empty());
 }
 
+// The login's default puts one server in both boxes; with the origin's own
+// company code the run is refused before anything is written.
+TEST_F(Desatendido, ElOrigenContraSiMismoSeRechazaSinEscribir) {
+    e.auditar("2016-01-05", "10:00:00", 21, 1, 'I', "AB000001");
+    auto v = crear();
+    prueba::conDialogo([this](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin", e.servidorOrigen()); });
+    v->activar();
+    auto& c = v->controles();
+    emit c.LCiaOri->activated(0);
+    c.CiaDes->setText("001");
+    QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
+    ASSERT_EQ(avisador.mensajes.size(), 1u);
+    EXPECT_EQ(avisador.mensajes[0], "Se presento el siguiente error: La base de destino " + e.servidorOrigen() +
+                                        "/datos/001/quorix.fdb es la misma base de la compa\xF1\xED"
+                                        "a de origen: no hay nada que comparar.");
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/comparacion21.txt"));
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/errorenvio.txt"));
+    EXPECT_FALSE(v->DBEnvio.conectada());
+    EXPECT_TRUE(c.Panel3->isHidden());
+}
+
 }  // namespace
 
 namespace {

@@ -40,7 +40,7 @@ add_executable(ayudante windows/ayudante.cpp)
 target_link_libraries(ayudante PRIVATE autorep_db)
 set_target_properties(ayudante PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-autorep_prueba(prueba_plataforma test_registro.cpp test_regional.cpp windows/test_plataforma_windows.cpp)
+autorep_prueba(prueba_plataforma test_registro.cpp test_regional.cpp test_rutas.cpp windows/test_plataforma_windows.cpp)
 add_dependencies(prueba_plataforma ayudante)
 
 # Wine gives a program a console only on a terminal, which `script` lends.

@@ -1,6 +1,7 @@
 #include "principalautorep/principalautorep.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QResizeEvent>
 #include <QTimer>
 
@@ -123,14 +124,17 @@ void Tfprincipalautorep::SpeedButton1Click() {
     // A run never starts while another one works.
     if (corriendo_) return;
     corriendo_ = true;
+    // While the run works the window hears only "Cancelar" and the close box.
+    qApp->installEventFilter(this);
     // However the run ends, a stop asked for while it worked ends the program:
     // the run may have returned or failed before its next check heard it.
     struct Fin {
         Tfprincipalautorep& ventana;
         ~Fin() {
+            qApp->removeEventFilter(&ventana);
             ventana.corriendo_ = false;
-            const auto* interrupcion = ventana.entorno_.interrupcion;
-            if (interrupcion && interrupcion->pedida()) ventana.entorno_.terminar();
+            if (ventana.cerrarAlTerminar_) ventana.close();
+            if (ventana.interrupcion().pedida()) ventana.entorno_.terminar();
         }
     } fin{*this};
 
@@ -143,7 +147,7 @@ void Tfprincipalautorep::SpeedButton1Click() {
                                                  valores_.UsuarioDestino,
                                                  valores_.ClaveDestino};
     conciliacion::EntornoCorrida entorno{entorno_.regional, entorno_.reloj, entorno_.directorio, entorno_.avisador,
-                                         *this, entorno_.interrupcion};
+                                         *this, &interrupcion()};
     try {
         conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
     } catch (const conciliacion::CorridaInterrumpida&) {
@@ -160,6 +164,29 @@ void Tfprincipalautorep::alPedirTerminacion() {
 
 void Tfprincipalautorep::SpeedButton2Click() { close(); }
 
+void Tfprincipalautorep::closeEvent(QCloseEvent* e) {
+    if (!corriendo_) {
+        QWidget::closeEvent(e);
+        return;
+    }
+    // The run stops at its next row or statement, as on a termination signal,
+    // and the window closes once it has cleaned up.
+    e->ignore();
+    cerrarAlTerminar_ = true;
+    interrupcion().pedir();
+}
+
+bool Tfprincipalautorep::eventFilter(QObject* objeto, QEvent* e) {
+    const bool entrada = e->isInputEvent() || e->type() == QEvent::Shortcut || e->type() == QEvent::ShortcutOverride;
+    if (!corriendo_ || !entrada) return false;
+    const bool raton = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonRelease ||
+                       e->type() == QEvent::MouseMove;
+    if (raton && objeto == ui->SpeedButton2) return false;
+    // The platform's window hands its input on to the widgets, judged here in
+    // turn; what any other widget would get is dropped, not kept for later.
+    return objeto->isWidgetType();
+}
+
 void Tfprincipalautorep::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     const int ancho = e->size().width();
@@ -169,7 +196,8 @@ void Tfprincipalautorep::resizeEvent(QResizeEvent* e) {
 }
 
 void Tfprincipalautorep::repintar() {
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Input is let through to the event filter, which keeps only a close.
+    QApplication::processEvents();
     repaint();
     ultimoRepintado_.restart();
 }

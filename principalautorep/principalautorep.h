@@ -29,9 +29,9 @@ struct EntornoPrincipal {
     app::Avisador& avisador;
     std::function<std::string()> directorio;  // the application directory, read afresh each time
     std::function<void()> terminar;           // ends the program
-    // A stop asked for by a termination signal, heard by a run at its next
-    // check; none when null.
-    const conciliacion::Interrupcion* interrupcion = nullptr;
+    // The stop that a termination signal asks for, heard by a run at its next
+    // check; "Cancelar" asks for it too. The window's own when null.
+    conciliacion::Interrupcion* interrupcion = nullptr;
 };
 
 // The main window: origin server and company, destination company code,
@@ -65,7 +65,9 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* objeto, QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -86,8 +88,9 @@ private:
     void avisarEspera(const std::string& reporte) override;
     void seguirEsperando() override { repintar(); }
     void fase(conciliacion::Fase fase, std::size_t hechos, std::size_t total) override;
-    // Redraws what changed without handling any input.
+    // Redraws what changed; of the input, only a close is handled.
     void repintar();
+    conciliacion::Interrupcion& interrupcion() { return entorno_.interrupcion ? *entorno_.interrupcion : propia_; }
 
     std::unique_ptr<Ui::Tfprincipalautorep> ui;
     EntornoPrincipal entorno_;
@@ -98,6 +101,9 @@ private:
     bool Ingresado = false;
     bool corriendo_ = false;
     bool corridaInterrumpida_ = false;
+    // Closing was asked for during a run: the window closes once the run has stopped.
+    bool cerrarAlTerminar_ = false;
+    conciliacion::Interrupcion propia_;
     QElapsedTimer ultimoRepintado_;
 };
 

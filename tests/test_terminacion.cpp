@@ -7,13 +7,16 @@
 
 #include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "principalautorep/panel_titulo.h"
 #include "principalautorep/principalautorep.h"
 #include "principalautorep/selector_compania.h"
+#include "tests/apoyo/datos_masivos.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/apoyo/escenario.h"
 #include "tests/apoyo/lote_prueba.h"
@@ -61,6 +64,45 @@ TEST_F(Terminacion, UnaCorridaCortadaTerminaSinMensajeYLimpia) {
     EXPECT_TRUE(c.Edit1->isHidden());
     EXPECT_FALSE(v->DbCia.conectada());
     EXPECT_FALSE(v->DBEnvio.conectada());
+    EXPECT_FALSE(fs::exists(e.aplicacion() + "/ERRORES.TXT"));
+}
+
+// "Cancelar" during a run stops it as a termination signal does, then closes
+// the window; any other input during the run is not heard.
+TEST_F(Terminacion, CancelarDuranteUnaCorridaLaDetieneYCierra) {
+    constexpr long filas = 3000;
+    prueba::llenar(e, filas, 21);
+    auto v = crear();
+    prueba::conDialogo([this](QWidget* d) { prueba::ingresar(d, e.servidorOrigen(), "admin", e.servidorDestino()); });
+    v->activar();
+    v->show();
+    auto& c = v->controles();
+    emit c.LCiaOri->activated(0);
+    c.CiaDes->setText("002");
+    // Clicked at the run's first redraw after it asked for the audit rows.
+    bool armado = false;
+    v->DbCia.ponerObservador([&](const std::string& sql) {
+        if (armado || sql.find(" FROM AUDITORIA WHERE ") == std::string::npos) return;
+        armado = true;
+        QTimer::singleShot(0, v.get(), [&c] {
+            QTest::keyClicks(c.CiaDes, "9");
+            QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
+            QTest::mouseClick(c.SpeedButton2, Qt::LeftButton);
+        });
+    });
+    QTest::mouseClick(c.SpeedButton1, Qt::LeftButton);
+    ASSERT_TRUE(armado);
+    EXPECT_FALSE(v->isVisible()) << "the window closes once the run has stopped";
+    EXPECT_EQ(terminaciones, 1);
+    EXPECT_TRUE(v->corridaInterrumpida());
+    EXPECT_TRUE(avisador.mensajes.empty()) << "a stop asked for is no error to show";
+    EXPECT_EQ(c.CiaDes->text(), "002") << "typing during the run is not heard";
+    EXPECT_FALSE(v->DbCia.conectada());
+    EXPECT_FALSE(v->DBEnvio.conectada());
+    const std::string reporte = prueba::contenido(e.aplicacion() + "/comparacion21.txt");
+    const auto lineas = std::count(reporte.begin(), reporte.end(), '\n');
+    EXPECT_LT(lineas, filas / 2) << "the run stopped early";
+    EXPECT_TRUE(reporte.empty() || reporte.ends_with("\r\n")) << "every line whole";
     EXPECT_FALSE(fs::exists(e.aplicacion() + "/ERRORES.TXT"));
 }
 

@@ -270,6 +270,19 @@ TEST_F(Revision, UnTipoSinReglaEsUnErrorYNoUnParIgual) {
     EXPECT_EQ(r.revision.estadoSalida, 2);
 }
 
+TEST_F(Revision, ElOrigenContraSiMismoEsUnParConError) {
+    const auto o = app::leerOpcionesLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
+                                          "--destino", e.servidorOrigen(), "--tipo", "21", "--desde", "2016-10-01",
+                                          "--hasta", "2016-10-31", "--revision", e.dir.str() + "/revision"},
+                                         {2016, 10, 31});
+    const auto r = revisar(o);
+    ASSERT_EQ(r.revision.pares.size(), 1u);
+    EXPECT_NE(r.revision.pares[0].error.find(" es la misma base de la compa\xF1\xED" "a de origen"), std::string::npos)
+        << r.revision.pares[0].error;
+    EXPECT_EQ(r.revision.estadoSalida, 2);
+    EXPECT_FALSE(fs::exists(e.dir.str() + "/revision/001/comparacion21.txt"));
+}
+
 TEST_F(Revision, SinDirectorioDeLaAplicacionNoEmpieza) {
     lote::EntornoRevision entorno{regional, reloj, e.dir.str() + "/no-existe", &interrupcion, tablero,
                                  std::chrono::seconds(5)};

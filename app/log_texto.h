@@ -1,30 +1,28 @@
 #pragma once
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "platform/agregado.h"
 
 namespace autorep::app {
 
 // A text file open for appending. Errors are ignored: a log that cannot be
-// created or written loses its record without any report.
+// created or written loses its record without any report. Each record is one
+// write: the threads of a revision may append to one log at once.
 class ArchivoTexto {
 public:
     ArchivoTexto() = default;
-    explicit ArchivoTexto(std::FILE* f) : f_(f) {}
-    ~ArchivoTexto() { cerrar(); }
-    ArchivoTexto(ArchivoTexto&& o) noexcept : f_(o.f_) { o.f_ = nullptr; }
-    ArchivoTexto& operator=(ArchivoTexto&& o) noexcept;
-    ArchivoTexto(const ArchivoTexto&) = delete;
-    ArchivoTexto& operator=(const ArchivoTexto&) = delete;
+    explicit ArchivoTexto(plataforma::ArchivoAgregado f) : f_(std::move(f)) {}
 
     // Fields separated by single commas, the last one followed by CR LF; no
     // quoting, no escaping.
     void escribirRegistro(std::initializer_list<std::string_view> campos);
-    void cerrar();
+    void cerrar() { f_.cerrar(); }
 
 private:
-    std::FILE* f_ = nullptr;
+    plataforma::ArchivoAgregado f_;
 };
 
 // Opens a log for appending at its end, creating it when it does not exist.

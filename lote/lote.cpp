@@ -224,17 +224,12 @@ int ejecutar(int argc, char** argv) {
     plataforma::RelojSistema reloj;
     AvisadorConsola avisador;
     lote::OpcionesLote opciones;
-    std::vector<std::string> argumentos;
-    for (int i = 1; i < argc; ++i) {
-        if (!plataforma::representable(argv[i])) {
-            std::fprintf(stderr, "El argumento \"%s\" tiene letras que el programa no puede representar (Windows-1252).\n",
-                         argv[i]);
-            return 2;
-        }
-        argumentos.push_back(plataforma::deSistema(argv[i]));
-    }
     try {
-        opciones = lote::leerOpcionesLote(argumentos, reloj.ahora().fecha);
+        opciones = lote::leerOpcionesLote(plataforma::argumentosDelPrograma(argc, argv), reloj.ahora().fecha);
+    } catch (const plataforma::TextoNoRepresentable& e) {
+        plataforma::escribirErrorUtf8("El argumento \"" + e.utf8() +
+                                      "\" tiene letras que el programa no puede representar (Windows-1252).\n");
+        return 2;
     } catch (const lote::ErrorOpciones& e) {
         escribirError(e.what());
         return 2;

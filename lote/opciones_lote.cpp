@@ -113,11 +113,11 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         return {};
     };
     auto entorno = [](const char* variable) -> std::optional<std::string> {
-        const char* crudo = std::getenv(variable);
-        if (!crudo) return std::nullopt;
-        if (!plataforma::representable(crudo))
+        try {
+            return plataforma::variableDeEntorno(variable);
+        } catch (const plataforma::TextoNoRepresentable&) {
             fallar(std::string("La variable ") + variable + " tiene letras que el programa no puede representar (Windows-1252).");
-        return plataforma::deSistema(crudo);
+        }
     };
     o.origen = tomar("origen", true);
     o.usuario = tomar("usuario", true);

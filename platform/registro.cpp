@@ -2,11 +2,12 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "platform/cp1252.h"
+#include "platform/sistema.h"
 #include "platform/texto.h"
 
 namespace autorep::plataforma {
@@ -314,10 +315,13 @@ RegistroArchivo RegistroArchivo::desdeTexto(std::string_view contenido, const st
 }
 
 RegistroArchivo RegistroArchivo::cargar(const std::string& ruta) {
-    std::ifstream archivo(ruta, std::ios::binary);
+    const std::unique_ptr<std::FILE, decltype(&std::fclose)> archivo(abrirArchivo(ruta, "rb"), &std::fclose);
     if (!archivo) return RegistroArchivo{};
-    const std::string contenido((std::istreambuf_iterator<char>(archivo)), std::istreambuf_iterator<char>());
-    if (archivo.bad()) throw ErrorRegistro(ansi("No se pudo leer el archivo de registro ") + ruta);
+    std::string contenido;
+    char trozo[65536];
+    std::size_t n;
+    while ((n = std::fread(trozo, 1, sizeof trozo, archivo.get())) > 0) contenido.append(trozo, n);
+    if (std::ferror(archivo.get())) throw ErrorRegistro(ansi("No se pudo leer el archivo de registro ") + ruta);
     return desdeTexto(contenido, ruta);
 }
 
@@ -335,8 +339,13 @@ std::optional<ValorRegistro> RegistroArchivo::leerValor(RaizRegistro raiz, std::
 }
 
 std::string rutaArchivoRegistro() {
-    const char* ruta = std::getenv("AUTOREP_REGISTRO");
-    if (ruta && *ruta) return ruta;
+    std::optional<std::string> ruta;
+    try {
+        ruta = variableDeEntorno("AUTOREP_REGISTRO");
+    } catch (const TextoNoRepresentable&) {
+        throw ErrorRegistro("La variable AUTOREP_REGISTRO tiene letras que el programa no puede representar (Windows-1252).");
+    }
+    if (ruta && !ruta->empty()) return *ruta;
 #ifdef _WIN32
     return {};
 #else

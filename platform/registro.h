@@ -46,6 +46,7 @@ public:
     // the keys listed exist, and [-KEY] removes that key and its subkeys. An
     // absent file is a registry without keys; a malformed one raises
     // ErrorRegistro naming the file and the line.
+    // The name is program text (Windows-1252).
     static RegistroArchivo cargar(const std::string& ruta);
     static RegistroArchivo desdeTexto(std::string_view contenido, const std::string& nombre);
 

@@ -9,6 +9,10 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <memory>
 
 #include "platform/win32/ancho.h"
 #else
@@ -79,10 +83,117 @@ std::string deSistema(std::string_view texto) {
 
 bool representable(std::string_view texto) { return aSistema(deSistema(texto)) == texto; }
 
+namespace {
+
+std::string utf8DeAncho(std::wstring_view w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string r(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), r.data(), n, nullptr, nullptr);
+    return r;
+}
+
+// UTF-16 from the system as program text, or TextoNoRepresentable.
+std::string textoDeAncho(std::wstring_view w) {
+    std::string texto = deAncho(w);
+    if (ancho(texto) != w) throw TextoNoRepresentable(utf8DeAncho(w));
+    return texto;
+}
+
+bool esCarpeta(const std::wstring& ruta) {
+    const DWORD atributos = GetFileAttributesW(ruta.c_str());
+    return atributos != INVALID_FILE_ATTRIBUTES && (atributos & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool crearCarpetasAncho(const std::wstring& ruta) {
+    if (esCarpeta(ruta)) return true;
+    // Up to a root, a drive or a share, which cannot be made: the folder's own
+    // creation then says whether the path can be.
+    const auto corte = ruta.find_last_of(L"\\/");
+    if (corte != std::wstring::npos && corte > 0) crearCarpetasAncho(ruta.substr(0, corte));
+    return CreateDirectoryW(ruta.c_str(), nullptr) || esCarpeta(ruta);
+}
+
+struct CerrarBusqueda {
+    void operator()(HANDLE h) const { FindClose(h); }
+};
+
+}  // namespace
+
+std::vector<std::string> argumentosDelPrograma(int, char**) {
+    int n = 0;
+    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> argumentos(CommandLineToArgvW(GetCommandLineW(), &n),
+                                                                   &LocalFree);
+    std::vector<std::string> r;
+    if (!argumentos) return r;
+    for (int i = 1; i < n; ++i) r.push_back(textoDeAncho(argumentos.get()[i]));
+    return r;
+}
+
+std::optional<std::string> variableDeEntorno(const char* nombre) {
+    const std::wstring clave = ancho(nombre);
+    std::wstring valor(64, L'\0');
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD n = GetEnvironmentVariableW(clave.c_str(), valor.data(), static_cast<DWORD>(valor.size()));
+        if (n == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+        if (n < valor.size()) {
+            valor.resize(n);
+            return textoDeAncho(valor);
+        }
+        valor.resize(n);
+    }
+}
+
+void escribirErrorUtf8(std::string_view linea) {
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD modo = 0;
+    if (!GetConsoleMode(error, &modo)) {
+        std::fwrite(linea.data(), 1, linea.size(), stderr);
+        return;
+    }
+    const int n = MultiByteToWideChar(CP_UTF8, 0, linea.data(), static_cast<int>(linea.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, linea.data(), static_cast<int>(linea.size()), w.data(), n);
+    std::fflush(stderr);
+    DWORD escritos = 0;
+    WriteConsoleW(error, w.data(), static_cast<DWORD>(w.size()), &escritos, nullptr);
+}
+
 // Files and folders go through the wide API: the name keeps its letters even
 // where the ANSI code page is not Windows-1252.
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
-    return _wfopen(ancho(nombre).c_str(), ancho(modo).c_str());
+    return _wfopen(rutaLarga(nombre).c_str(), ancho(modo).c_str());
+}
+
+std::int64_t irAlFinal(std::FILE* archivo) {
+    return _fseeki64(archivo, 0, SEEK_END) == 0 ? _ftelli64(archivo) : -1;
+}
+
+bool truncar(std::FILE* archivo, std::int64_t tamanio) { return _chsize_s(_fileno(archivo), tamanio) == 0; }
+
+bool crearCarpeta(std::string_view nombre) { return CreateDirectoryW(rutaLarga(nombre).c_str(), nullptr) != 0; }
+
+bool crearCarpetas(std::string_view nombre) {
+    std::wstring ruta = rutaLarga(nombre);
+    while (ruta.size() > 1 && (ruta.back() == L'\\' || ruta.back() == L'/')) ruta.pop_back();
+    return crearCarpetasAncho(ruta);
+}
+
+bool existe(std::string_view nombre) { return GetFileAttributesW(rutaLarga(nombre).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool carpetaVacia(std::string_view nombre) {
+    std::wstring patron = rutaLarga(nombre);
+    if (!patron.empty() && patron.back() != L'\\' && patron.back() != L'/') patron += L'\\';
+    WIN32_FIND_DATAW datos;
+    const HANDLE h = FindFirstFileW((patron + L"*").c_str(), &datos);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const std::unique_ptr<void, CerrarBusqueda> busqueda(h);
+    do {
+        const std::wstring_view n = datos.cFileName;
+        if (n != L"." && n != L"..") return false;
+    } while (FindNextFileW(busqueda.get(), &datos));
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 #else
 std::string aSistema(std::string_view texto) { return cp1252AUtf8(texto); }
@@ -92,10 +203,33 @@ std::string deSistema(std::string_view texto) {
 
 bool representable(std::string_view texto) { return !esUtf8Valido(texto) || aSistema(deSistema(texto)) == texto; }
 
+std::vector<std::string> argumentosDelPrograma(int argc, char** argv) {
+    std::vector<std::string> r;
+    for (int i = 1; i < argc; ++i) {
+        if (!representable(argv[i])) throw TextoNoRepresentable(argv[i]);
+        r.push_back(deSistema(argv[i]));
+    }
+    return r;
+}
+
+std::optional<std::string> variableDeEntorno(const char* nombre) {
+    const char* valor = std::getenv(nombre);
+    if (!valor) return std::nullopt;
+    if (!representable(valor)) throw TextoNoRepresentable(valor);
+    return deSistema(valor);
+}
+
+void escribirErrorUtf8(std::string_view linea) { std::fwrite(linea.data(), 1, linea.size(), stderr); }
+
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo) {
     return std::fopen(aSistema(nombre).c_str(), modo);
 }
-#endif
+
+static_assert(sizeof(off_t) == 8, "64-bit file offsets");
+
+std::int64_t irAlFinal(std::FILE* archivo) { return fseeko(archivo, 0, SEEK_END) == 0 ? ftello(archivo) : -1; }
+
+bool truncar(std::FILE* archivo, std::int64_t tamanio) { return ftruncate(fileno(archivo), tamanio) == 0; }
 
 bool crearCarpeta(std::string_view nombre) {
     std::error_code ec;
@@ -113,6 +247,12 @@ bool existe(std::string_view nombre) {
     return std::filesystem::exists(ruta(nombre), ec);
 }
 
+bool carpetaVacia(std::string_view nombre) {
+    std::error_code ec;
+    return std::filesystem::is_empty(ruta(nombre), ec) && !ec;
+}
+#endif
+
 std::string rutaAbsoluta(std::string_view nombre) {
     std::error_code ec;
     auto absoluta = std::filesystem::absolute(ruta(nombre), ec).lexically_normal();
@@ -124,11 +264,6 @@ std::string rutaAbsoluta(std::string_view nombre) {
 #else
     return deSistema(absoluta.string());
 #endif
-}
-
-bool carpetaVacia(std::string_view nombre) {
-    std::error_code ec;
-    return std::filesystem::is_empty(ruta(nombre), ec) && !ec;
 }
 
 bool escribirArchivo(std::string_view nombre, std::string_view contenido) {

@@ -1,7 +1,11 @@
 #pragma once
+#include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The edge between the program's texts, which are Windows-1252 bytes, and
 // the operating system's. On Linux file names, command-line arguments, the
@@ -24,8 +28,41 @@ std::string deSistema(std::string_view texto);
 // name another folder or another password.
 bool representable(std::string_view textoDelSistema);
 
-// fopen of a file named in program text.
+// An argument or environment variable with a letter Windows-1252 lacks; utf8()
+// is that text as the user wrote it, to be named in the message.
+class TextoNoRepresentable : public std::runtime_error {
+public:
+    explicit TextoNoRepresentable(std::string utf8)
+        : std::runtime_error("texto no representable en Windows-1252"), utf8_(std::move(utf8)) {}
+    const std::string& utf8() const { return utf8_; }
+
+private:
+    std::string utf8_;
+};
+
+// The program's arguments after its name, as program text. On Windows they are
+// read anew from the UTF-16 command line: argv holds the ANSI code page, where
+// a letter outside it is already a '?'. Throws TextoNoRepresentable for the
+// first argument with a letter Windows-1252 lacks.
+std::vector<std::string> argumentosDelPrograma(int argc, char** argv);
+
+// An environment variable as program text (UTF-16 on Windows, likewise);
+// nullopt when it is not set. Throws TextoNoRepresentable as above.
+std::optional<std::string> variableDeEntorno(const char* nombre);
+
+// A UTF-8 line for standard error: on a Windows console through the wide API,
+// so that every letter shows; elsewhere its bytes as they are.
+void escribirErrorUtf8(std::string_view linea);
+
+// fopen of a file named in program text. On Windows an absolute name past
+// the old 260-character limit is opened as \\?\C:\... (see rutaLarga).
 std::FILE* abrirArchivo(std::string_view nombre, const char* modo);
+
+// 64-bit positions, also where long has 32 bits (Windows): a report grows past
+// 2 GiB. irAlFinal moves to the end and returns the size, or -1; truncar cuts
+// the file to a size.
+std::int64_t irAlFinal(std::FILE* archivo);
+bool truncar(std::FILE* archivo, std::int64_t tamanio);
 
 // Folders named in program text. crearCarpeta makes one folder and says
 // whether it was new; crearCarpetas makes every missing folder of the path.

@@ -3,31 +3,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
-#include "app/log_texto.h"
 #include "platform/cp1252.h"
 #include "platform/bloqueo.h"
 #include "platform/rutas.h"
 #include "platform/sistema.h"
 
 namespace autorep::conciliacion {
-
-namespace {
-void truncar(std::FILE* f, long tamanio) {
-#ifdef _WIN32
-    _chsize_s(_fileno(f), tamanio);
-#else
-    // A file that refuses even this keeps the partial line; the error that
-    // follows names the file all the same.
-    [[maybe_unused]] const int resultado = ftruncate(fileno(f), tamanio);
-#endif
-}
-}  // namespace
 
 std::string Reporte::nombreArchivo(const std::string& directorio, const std::string& tipo) {
     return plataforma::rutaArchivo(directorio, "\\comparacion" + tipo + ".txt");
@@ -54,7 +36,7 @@ bool Reporte::bloquear() {
     if (!f_ || !plataforma::bloquearArchivo(f_)) return false;
     bloqueado_ = true;
     // Another run may have written up to the moment the lock changed hands.
-    if (std::fseek(f_, 0, SEEK_END) != 0 || (tamanio_ = std::ftell(f_)) < 0) fallar("abrir", errno);
+    if ((tamanio_ = plataforma::irAlFinal(f_)) < 0) fallar("abrir", errno);
     return true;
 }
 
@@ -91,7 +73,7 @@ void Reporte::vaciar(std::chrono::steady_clock::time_point ahora) {
     if (pendiente_.empty()) return;
     errno = 0;
     if (std::fwrite(pendiente_.data(), 1, pendiente_.size(), f_) == pendiente_.size()) {
-        tamanio_ += static_cast<long>(pendiente_.size());
+        tamanio_ += static_cast<std::int64_t>(pendiente_.size());
         escritas_ += finesDeLinea_.size();
         pendiente_.clear();
         finesDeLinea_.clear();
@@ -99,22 +81,24 @@ void Reporte::vaciar(std::chrono::steady_clock::time_point ahora) {
     }
     // Not all of it reached the file: back to the last whole line, then one
     // line at a time, so that every line that fits is kept whole.
+    // A file that refuses even the truncation keeps the partial line; the
+    // error that follows names the file all the same.
     std::clearerr(f_);
-    truncar(f_, tamanio_);
+    plataforma::truncar(f_, tamanio_);
     std::size_t desde = 0;
     for (const std::size_t fin : finesDeLinea_) {
         errno = 0;
-        if (std::fseek(f_, 0, SEEK_END) != 0 || std::fwrite(pendiente_.data() + desde, 1, fin - desde, f_) != fin - desde) {
+        if (plataforma::irAlFinal(f_) < 0 || std::fwrite(pendiente_.data() + desde, 1, fin - desde, f_) != fin - desde) {
             const int error = errno ? errno : EIO;
             std::FILE* f = f_;
             f_ = nullptr;
-            truncar(f, tamanio_);
+            plataforma::truncar(f, tamanio_);
             std::fclose(f);
             pendiente_.clear();
             finesDeLinea_.clear();
             fallar("escribir", error);
         }
-        tamanio_ += static_cast<long>(fin - desde);
+        tamanio_ += static_cast<std::int64_t>(fin - desde);
         ++escritas_;
         desde = fin;
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <stdexcept>
@@ -57,7 +58,7 @@ private:
     std::size_t lineas_ = 0;
     std::size_t escritas_ = 0;
     bool bloqueado_ = false;
-    long tamanio_ = 0;  // the file's size after the last whole line
+    std::int64_t tamanio_ = 0;  // the file's size after the last whole line
     std::string pendiente_;  // lines not yet written
     std::vector<std::size_t> finesDeLinea_;  // where each of them ends
     std::chrono::steady_clock::time_point vaciado_{};

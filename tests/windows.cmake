@@ -41,6 +41,7 @@ target_link_libraries(ayudante PRIVATE autorep_db)
 set_target_properties(ayudante PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 autorep_prueba(prueba_plataforma test_registro.cpp test_regional.cpp test_rutas.cpp windows/test_plataforma_windows.cpp)
+target_link_libraries(prueba_plataforma PRIVATE autorep_reconcile)
 add_dependencies(prueba_plataforma ayudante)
 
 # Wine gives a program a console only on a terminal, which `script` lends.
@@ -54,7 +55,7 @@ set_tests_properties(prueba_consola PROPERTIES LABELS windows TIMEOUT 120 RESOUR
 autorep_prueba(prueba_bd test_parametros.cpp windows/test_cliente_fb.cpp)
 add_dependencies(prueba_bd ayudante fbclient_falso fbclient_viejo)
 
-autorep_prueba(prueba_app test_clave.cpp test_opciones_lote.cpp)
+autorep_prueba(prueba_app test_clave.cpp test_log_hilos.cpp test_opciones_lote.cpp)
 target_link_libraries(prueba_app PRIVATE autorep_lote_opciones)
 
 autorep_prueba(prueba_conciliacion test_importe.cpp test_reporte.cpp)
@@ -68,5 +69,5 @@ target_link_libraries(prueba_acceso PRIVATE autorep_acceso_nucleo)
 
 autorep_prueba(prueba_lote windows/test_lote_windows.cpp)
 target_compile_definitions(prueba_lote PRIVATE AUTOREP_VERSION="${PROJECT_VERSION}")
-target_link_libraries(prueba_lote PRIVATE autorep_lote_opciones)
+target_link_libraries(prueba_lote PRIVATE autorep_lote_opciones version)
 add_dependencies(prueba_lote autorep-lote)

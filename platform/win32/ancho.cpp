@@ -1,5 +1,7 @@
 #include "platform/win32/ancho.h"
 
+#include <windows.h>
+
 #include "platform/cp1252.h"
 
 namespace autorep::plataforma {
@@ -22,6 +24,18 @@ std::string deAncho(std::wstring_view texto) {
         r += codigoACp1252(u);
     }
     return r;
+}
+
+std::wstring rutaLarga(std::string_view nombre) {
+    std::wstring ruta = ancho(nombre);
+    if (ruta.starts_with(LR"(\\?\)") || ruta.starts_with(LR"(\\.\)")) return ruta;
+    const DWORD n = GetFullPathNameW(ruta.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return ruta;
+    std::wstring completa(n, L'\0');
+    completa.resize(GetFullPathNameW(ruta.c_str(), n, completa.data(), nullptr));
+    if (completa.size() < MAX_PATH - 12) return ruta;
+    if (completa.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + completa.substr(2);
+    return LR"(\\?\)" + completa;
 }
 
 }  // namespace autorep::plataforma

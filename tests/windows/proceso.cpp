@@ -28,7 +28,9 @@ std::string leerHastaElFin(HANDLE h) {
 
 }  // namespace
 
-Salida ejecutar(const std::string& linea) {
+Salida ejecutar(const std::string& linea) { return ejecutar(plataforma::ancho(linea)); }
+
+Salida ejecutar(std::wstring orden) {
     SECURITY_ATTRIBUTES heredable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE salidaLeer, salidaEscribir, errorLeer, errorEscribir;
     CreatePipe(&salidaLeer, &salidaEscribir, &heredable, 0);
@@ -42,7 +44,6 @@ Salida ejecutar(const std::string& linea) {
     inicio.hStdOutput = salidaEscribir;
     inicio.hStdError = errorEscribir;
     PROCESS_INFORMATION proceso{};
-    std::wstring orden = plataforma::ancho(linea);
     const bool creado =
         CreateProcessW(nullptr, orden.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &inicio, &proceso);
     CloseHandle(salidaEscribir);
@@ -52,7 +53,7 @@ Salida ejecutar(const std::string& linea) {
     r.salida = leerHastaElFin(salidaLeer);
     lectorError.join();
     if (!creado) {
-        ADD_FAILURE() << "could not start " << linea << " (" << GetLastError() << ")";
+        ADD_FAILURE() << "could not start " << plataforma::deAncho(orden) << " (" << GetLastError() << ")";
         return r;
     }
     WaitForSingleObject(proceso.hProcess, INFINITE);

@@ -13,6 +13,8 @@ struct Salida {
 // Runs a command line (program text) in the current environment and waits
 // for its end.
 Salida ejecutar(const std::string& linea);
+// The same from a UTF-16 command line, for letters Windows-1252 lacks.
+Salida ejecutar(std::wstring linea);
 
 // The folder of the running test program, with a final backslash: the
 // programs of the build are beside it.

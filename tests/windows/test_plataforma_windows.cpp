@@ -7,11 +7,14 @@
 #include <filesystem>
 
 #include "app/diraplicacion.h"
+#include "app/log_texto.h"
 #include "platform/bloqueo.h"
 #include "platform/regional.h"
 #include "platform/registro.h"
 #include "platform/rutas.h"
 #include "platform/sistema.h"
+#include "platform/win32/ancho.h"
+#include "reconcile/reporte.h"
 #include "tests/apoyo/base_prueba.h"
 #include "tests/apoyo/entorno_prueba.h"
 #include "tests/windows/proceso.h"
@@ -175,6 +178,69 @@ TEST(ArchivosReal, UnBloqueoExcluyeAOtroManejadorHastaCerrarse) {
     std::fclose(primero);
     EXPECT_TRUE(plataforma::bloquearArchivo(segundo));
     std::fclose(segundo);
+}
+
+// Names that reach the old limit go to Windows whole and absolute, with the
+// prefix that lifts it; shorter ones as they were given.
+TEST(ArchivosReal, LasRutasLargasLlevanElPrefijoQueLevantaElLimite) {
+    const std::string a(130, 'a'), b(130, 'b'), c = "Compa\xF1\xED" "a";
+    const std::wstring wa = plataforma::ancho(a), wb = plataforma::ancho(b), wc = L"Compa\u00F1\u00EDa";
+    wchar_t actual[MAX_PATH];
+    const std::wstring carpetaActual(actual, GetCurrentDirectoryW(MAX_PATH, actual));
+    const struct {
+        const char* que;
+        std::string nombre;
+        std::wstring esperado;
+    } casos[] = {
+        {"corta, tal cual", "C:\\datos\\x.txt", L"C:\\datos\\x.txt"},
+        {"corta relativa, tal cual", "datos/x.txt", L"datos/x.txt"},
+        {"larga", "C:\\" + a + "\\" + b + "\\" + c + "\\x.txt", L"\\\\?\\C:\\" + wa + L"\\" + wb + L"\\" + wc + L"\\x.txt"},
+        {"larga con barras, . y ..", "C:/" + a + "/./otra/../" + b + "/" + c, L"\\\\?\\C:\\" + wa + L"\\" + wb + L"\\" + wc},
+        {"larga en un recurso compartido", "\\\\servidor\\erp\\" + a + "\\" + b + "\\" + c,
+         L"\\\\?\\UNC\\servidor\\erp\\" + wa + L"\\" + wb + L"\\" + wc},
+        {"larga relativa, desde la carpeta actual", a + "\\" + b + "\\" + c,
+         L"\\\\?\\" + carpetaActual + (carpetaActual.ends_with(L"\\") ? L"" : L"\\") + wa + L"\\" + wb + L"\\" + wc},
+        {"ya con el prefijo", "\\\\?\\C:\\" + a, L"\\\\?\\C:\\" + wa},
+    };
+    for (const auto& k : casos) EXPECT_EQ(plataforma::rutaLarga(k.nombre), k.esperado) << k.que;
+}
+
+// A revision nested deep in the application directory, past 260 characters:
+// its folders, a report, a log and a summary are made, read and found.
+TEST(ArchivosReal, UnaRevisionBajoUnaRutaDeMasDe260Caracteres) {
+    prueba::DirectorioTemporal dir;
+    std::string aplicacion = plataforma::rutaAbsoluta(dir.str());
+    for (char c : {'a', 'b', 'c'}) aplicacion += "\\" + std::string(80, c);
+    aplicacion += "\\Compa\xF1\xED" "a";
+    ASSERT_TRUE(plataforma::crearCarpetas(aplicacion + "\\revisiones"));
+    const std::string revision = aplicacion + "\\revisiones\\20261210-020000";
+    ASSERT_TRUE(plataforma::crearCarpeta(revision));
+    EXPECT_FALSE(plataforma::crearCarpeta(revision)) << "it was there already";
+    EXPECT_TRUE(plataforma::existe(revision));
+    EXPECT_TRUE(plataforma::carpetaVacia(revision));
+    const std::string compania = revision + "\\001";
+    ASSERT_TRUE(plataforma::crearCarpetas(compania + "\\"));
+    const std::string reporte = conciliacion::Reporte::nombreArchivo(compania, "21");
+    ASSERT_GT(reporte.size(), 260u);
+    {
+        conciliacion::Reporte r(reporte);
+        r.escribirLinea({"AB000123", "07/10/2016", "12.5", "12.5"});
+        r.cerrar();
+    }
+    app::agregarRegistro(aplicacion + "\\ERRORES.TXT", {"10/12/2026", "02:00:00", "ADMIN", "uno"});
+    ASSERT_TRUE(plataforma::escribirArchivo(revision + "\\resumen.json", "{}"));
+
+    std::string leido;
+    ASSERT_TRUE(plataforma::leerArchivo(reporte, leido));
+    EXPECT_EQ(leido, "AB000123,07/10/2016,12.5,12.5\r\n");
+    ASSERT_TRUE(plataforma::leerArchivo(aplicacion + "\\ERRORES.TXT", leido));
+    EXPECT_EQ(leido, "10/12/2026,02:00:00,ADMIN,uno\r\n");
+    ASSERT_TRUE(plataforma::leerArchivo(revision + "\\resumen.json", leido));
+    EXPECT_EQ(leido, "{}");
+    EXPECT_FALSE(plataforma::carpetaVacia(revision));
+    EXPECT_EQ(plataforma::rutaAbsoluta(compania + "\\.."), revision);
+    // Where the program put them, under the names it was given.
+    EXPECT_NE(GetFileAttributesW((L"\\\\?\\" + plataforma::ancho(reporte)).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

@@ -296,7 +296,7 @@ bool publicarArchivo(std::string_view nombre, std::string_view contenido, std::s
     bien = std::fclose(f) == 0 && bien;
     if (bien) {
 #ifdef _WIN32
-        bien = MoveFileExW(ancho(temporal).c_str(), ancho(nombre).c_str(),
+        bien = MoveFileExW(rutaLarga(temporal).c_str(), rutaLarga(nombre).c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
         if (!bien) error = "no se pudo renombrar " + temporal;
 #else

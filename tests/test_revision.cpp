@@ -271,7 +271,7 @@ TEST_F(Revision, UnTipoSinReglaEsUnErrorYNoUnParIgual) {
 }
 
 TEST_F(Revision, ElOrigenContraSiMismoEsUnParConError) {
-    const auto o = app::leerOpcionesLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
+    const auto o = lote::leerOpcionesLote({"--origen", e.servidorOrigen(), "--usuario", "admin", "--compania", "001",
                                           "--destino", e.servidorOrigen(), "--tipo", "21", "--desde", "2016-10-01",
                                           "--hasta", "2016-10-31", "--revision", e.dir.str() + "/revision"},
                                          {2016, 10, 31});

@@ -15,6 +15,14 @@ namespace {
 
 using plataforma::ansi;
 
+// The side and the database before the server's words (translated where the
+// program knows them); no comma, so the log record keeps its fields.
+std::string enLaBase(const std::string& base, const std::string& mensaje) {
+    const std::string traducido = acceso::traducirMensaje(mensaje);
+    const bool conocido = traducido.rfind("Se presento el siguiente error: ", 0) != 0;
+    return base + ": " + (conocido ? traducido : mensaje);
+}
+
 // Windows keeps these device names whatever the extension: "NUL.txt" is NUL.
 bool nombreDeDispositivo(std::string_view codigo) {
     const std::string base = plataforma::mayusculasAscii(codigo.substr(0, codigo.find('.')));
@@ -53,8 +61,7 @@ app::ValoresIngreso ingresarOrigen(bd::Conexion& DbGeneral, const OpcionesLote& 
         valores = app::ingresarPorArgumentos(DbGeneral, {o.origen, o.usuario, o.clave, o.compania});
         lista.abrir(DbGeneral);
     } catch (const std::exception& e) {
-        throw std::runtime_error(ansi("Origen, base general ") + app::rutaGeneral(o.origen) + ": " +
-                                 acceso::traducirMensaje(e.what()));
+        throw std::runtime_error(enLaBase("Base general de origen " + app::rutaGeneral(o.origen), e.what()));
     }
     valores.ServidorDestino = o.destino;
     valores.UsuarioDestino = plataforma::mayusculasAscii(o.usuarioDestino);
@@ -73,8 +80,8 @@ void conectarOrigen(bd::Conexion& DbCia, const app::ValoresIngreso& valores, con
     try {
         principal::conectarCompania(DbCia, valores, codigo);
     } catch (const std::exception& e) {
-        throw std::runtime_error(ansi("Origen, base ") + app::rutaCompania(valores.ServidorOrigen, codigo) + ": " +
-                                 acceso::traducirMensaje(e.what()));
+        throw std::runtime_error(
+            enLaBase(ansi("Base de la compañía de origen ") + app::rutaCompania(valores.ServidorOrigen, codigo), e.what()));
     }
 }
 

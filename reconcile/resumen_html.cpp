@@ -11,6 +11,7 @@
 #include "platform/cp1252.h"
 #include "platform/fecha.h"
 #include "plantilla_resumen.h"
+#include "reconcile/reglas.h"
 
 namespace autorep::conciliacion {
 namespace {
@@ -122,6 +123,8 @@ Datos datosMomento(const std::string& iso) {
     return d;
 }
 
+// The page's class of a pair: its state, with an equal pair that excuses
+// recent documents told apart as pending.
 std::string_view claseDe(const ParRevision& par) {
     switch (par.estado) {
         case ParRevision::Estado::Igual: return par.resumen.pendientes > 0 ? "pendiente" : "igual";
@@ -132,11 +135,14 @@ std::string_view claseDe(const ParRevision& par) {
     return "error";
 }
 
-std::string_view nombreEstado(std::string_view clase) {
-    if (clase == "igual") return "Igual";
-    if (clase == "pendiente") return "Pendiente";
-    if (clase == "diferencias") return "Diferencias";
-    return "Error";
+std::string nombreDe(const ParRevision& par) {
+    if (par.incompleto) return "Incompleto";
+    if (claseDe(par) == "pendiente") return "Pendiente";
+    return std::string(nombreEstado(par.estado));
+}
+
+std::string conTolerancia(const Revision& revision) {
+    return revision.tolerancia.esCero() ? std::string() : " con tolerancia de " + revision.tolerancia.texto();
 }
 
 std::string mensajeError(const ParRevision& par) {
@@ -161,13 +167,17 @@ Datos cuentas(const Resumen& r) {
     return d;
 }
 
-Datos hallazgo(const Hallazgo& h) {
+Datos hallazgo(const Hallazgo& h, bool comprobante) {
+    // A pending update was found, with the amounts it had before: both shown.
+    const bool ausente = h.noEncontrado || (h.pendiente && !h.diferente);
     Datos d;
     d.set("codigo", cp1252AUtf8(h.codigo));
     d.set("fecha", cp1252AUtf8(h.fecha));
     d.set("origen", cp1252AUtf8(h.importeOrigen));
+    // A missing voucher's line has no sums: its origin amount is the debit sum alone.
+    d.set("soloDebe", comprobante && ausente && !h.importeOrigen.empty());
     d.set("destino", cp1252AUtf8(h.importeDestino));
-    d.set("ausente", h.noEncontrado || h.pendiente);
+    d.set("ausente", ausente);
     Datos etiquetas = lista();
     auto etiqueta = [&](bool marcado, const char* clase, const char* texto) {
         if (!marcado) return;
@@ -176,10 +186,11 @@ Datos hallazgo(const Hallazgo& h) {
         e.set("texto", texto);
         etiquetas.push_back(e);
     };
-    etiqueta(h.noEncontrado, "noencontrado", "no encontrado");
-    etiqueta(h.diferente, "diferente", "diferente");
-    etiqueta(h.duplicado, "duplicado", "duplicado");
     etiqueta(h.pendiente, "pendiente", "pendiente");
+    etiqueta(h.noEncontrado, "noencontrado", "no encontrado");
+    etiqueta(h.diferente && !h.pendiente, "diferente", "diferente");
+    etiqueta(h.diferente && h.pendiente, "distinto", "importe aún distinto");
+    etiqueta(h.duplicado, "duplicado", "duplicado");
     d.set("etiquetas", etiquetas);
     return d;
 }
@@ -192,12 +203,14 @@ Datos total(const Total& t) {
 }
 
 Datos veredicto(const Revision& revision) {
-    std::size_t iguales = 0, diferencias = 0, pendientes = 0, errores = 0;
+    std::size_t iguales = 0, diferencias = 0, pendientes = 0, sinMovimientos = 0, errores = 0, incompletos = 0;
     for (const auto& par : revision.pares) {
         const auto clase = claseDe(par);
-        if (clase == "igual") ++iguales;
+        if (par.incompleto) ++incompletos;
+        else if (clase == "igual") ++iguales;
         else if (clase == "pendiente") ++pendientes;
         else if (clase == "diferencias") ++diferencias;
+        else if (clase == "sinmovimientos") ++sinMovimientos;
         else ++errores;
     }
     std::string cuenta = plural(revision.pares.size(), "par revisado", "pares revisados");
@@ -205,23 +218,33 @@ Datos veredicto(const Revision& revision) {
         cuenta = std::to_string(revision.pares.size()) + " de " +
                  plural(revision.pares.size() + revision.sinRevisar.size(), "par revisado", "pares revisados");
     std::string detalle;
-    auto parte = [&](std::size_t n, std::string_view singular, std::string_view varios) {
+    auto parte = [&](std::size_t n, std::string_view singular, std::string_view varios, std::string sufijo = {}) {
         if (n == 0) return;
         detalle += detalle.empty() ? ": " : ", ";
-        detalle += plural(n, singular, varios);
+        detalle += plural(n, singular, varios) + sufijo;
     };
-    parte(iguales, "igual", "iguales");
+    parte(iguales, "igual", "iguales", conTolerancia(revision));
     parte(diferencias, "con diferencias", "con diferencias");
     parte(pendientes, "con pendientes", "con pendientes");
+    parte(sinMovimientos, "sin movimientos", "sin movimientos");
     parte(errores, "con error", "con error");
+    parte(incompletos, "incompleto", "incompletos");
     cuenta += detalle + ".";
 
     std::string clase, texto;
     switch (revision.estadoSalida) {
-        case 0: clase = "igual", texto = "La réplica está completa"; break;
-        case 1: clase = "diferencias", texto = "Hay diferencias"; break;
-        case 2: clase = "error", texto = "Hay pares que no se pudieron revisar"; break;
-        case 130: clase = "interrumpida", texto = "Revisión interrumpida"; break;
+        case salida::completa: clase = "igual", texto = "La réplica está completa"; break;
+        case salida::diferencias: clase = "diferencias", texto = "Hay diferencias"; break;
+        case salida::error:
+            clase = "error";
+            if (revision.pares.empty() && revision.sinRevisar.empty()) texto = "No se revisó ningún par";
+            else if (errores + incompletos > 0) texto = "Hay pares que no se pudieron revisar";
+            else texto = "La revisión no pudo completarse";
+            break;
+        case salida::sinAuditoria:
+            clase = "sinmovimientos", texto = "No se encontró ninguna fila de auditoría en el rango";
+            break;
+        case salida::interrumpida: clase = "interrumpida", texto = "Revisión interrumpida"; break;
         default:
             clase = "error", texto = "Estado de salida " + std::to_string(revision.estadoSalida);
     }
@@ -229,25 +252,34 @@ Datos veredicto(const Revision& revision) {
     d.set("clase", clase);
     d.set("texto", texto);
     d.set("cuenta", cuenta);
+    d.set("hayMotivo", !revision.mensaje.empty());
+    d.set("motivo", cp1252AUtf8(revision.mensaje));
     return d;
+}
+
+// A pair that gets a block of documents: what it found, or what a stop let
+// it find.
+bool conDetalle(const ParRevision& par) {
+    const auto clase = claseDe(par);
+    return par.incompleto || clase == "diferencias" || (clase == "pendiente" && !par.resumen.hallazgos.empty());
 }
 
 // A cell of the matrix: its outcome, counts, and a link to what explains it.
 Datos celda(const ParRevision& par) {
     const std::string clase(claseDe(par)), compania = cp1252AUtf8(par.compania), tipo = std::to_string(par.tipo);
-    const bool conError = clase == "error",
-               conDetalle = clase == "diferencias" || (clase == "pendiente" && !par.resumen.hallazgos.empty());
+    const bool conError = clase == "error", detalle = conDetalle(par);
     Datos c;
     c.set("vacia", false);
     c.set("compania", compania);
     c.set("tipo", tipo);
-    c.set("clase", clase);
-    c.set("estado", std::string(nombreEstado(clase)));
+    c.set("clase", par.incompleto ? clase + " incompleto" : clase);
+    c.set("estado", nombreDe(par));
     c.set("conError", conError);
     c.set("mensaje", conError ? mensajeError(par) : std::string());
-    c.set("hayEnlace", conError || conDetalle);
-    c.set("enlace", (conError ? "error-" : "detalle-") + compania + "-" + tipo);
-    c.set("cuentas", conError ? lista() : cuentas(par.resumen));
+    c.set("hayEnlace", conError || detalle);
+    c.set("enlace", (detalle ? "detalle-" : "error-") + compania + "-" + tipo);
+    const bool sinCuentas = (conError && !par.incompleto) || clase == "sinmovimientos";
+    c.set("cuentas", sinCuentas ? lista() : cuentas(par.resumen));
     return c;
 }
 
@@ -272,11 +304,14 @@ Datos datosPagina(const Revision& revision) {
     if (revision.margenMinutos != 0) {
         d.set("hayMargen", true);
         d.set("margen", std::to_string(revision.margenMinutos));
+        // The window ends at the origin server's clock, not the reader's.
+        if (!revision.ahoraOrigen.empty()) d.set("ahoraOrigen", datosMomento(revision.ahoraOrigen));
     }
     if (!revision.tolerancia.esCero()) {
         d.set("hayTolerancia", true);
         d.set("tolerancia", revision.tolerancia.texto());
     }
+    d.set("conTolerancia", conTolerancia(revision));
     d.set("veredicto", veredicto(revision));
     d.set("interrumpida", revision.interrumpida);
     d.set("hayPares", !revision.pares.empty());
@@ -335,37 +370,44 @@ Datos datosPagina(const Revision& revision) {
     d.set("filas", datosFilas);
 
     Datos errores = lista(), detalles = lista(), totales = lista();
+    bool hayIncompletos = false;
     for (const auto& par : revision.pares) {
         const std::string clase(claseDe(par));
         const auto& r = par.resumen;
+        hayIncompletos = hayIncompletos || par.incompleto;
         Datos base;
         base.set("compania", cp1252AUtf8(par.compania));
         base.set("nombre", cp1252AUtf8(par.nombreCompania));
         base.set("tipo", std::to_string(par.tipo));
+        base.set("incompleto", par.incompleto);
 
         if (clase == "error") {
             Datos e = base;
             e.set("mensaje", mensajeError(par));
             errores.push_back(e);
-        } else if (clase == "diferencias" || (clase == "pendiente" && !r.hallazgos.empty())) {
+        }
+        if (conDetalle(par)) {
             Datos det = base;
+            det.set("mensaje", par.incompleto ? mensajeError(par) : std::string());
             det.set("destinoDistinto", par.companiaDestino != par.compania);
             det.set("destino", cp1252AUtf8(par.companiaDestino));
             Datos hallazgos = lista();
-            for (const auto& h : r.hallazgos) hallazgos.push_back(hallazgo(h));
+            const bool comprobante = par.tipo == tipoComprobante;
+            for (const auto& h : r.hallazgos) hallazgos.push_back(hallazgo(h, comprobante));
             det.set("hayHallazgos", !r.hallazgos.empty());
             det.set("hallazgos", hallazgos);
             det.set("hayOmitidos", r.hallazgosOmitidos > 0);
             det.set("omitidos", r.hallazgos.empty()
                                     ? plural(r.hallazgosOmitidos, "documento", "documentos")
                                     : "Y " + plural(r.hallazgosOmitidos, "documento más", "documentos más"));
+            det.set("nadaHallado", r.hallazgos.empty() && r.hallazgosOmitidos == 0);
             det.set("reporte", cp1252AUtf8(r.reporte));
             detalles.push_back(det);
         }
 
         Datos t = base;
         t.set("clase", clase);
-        t.set("estado", std::string(nombreEstado(clase)));
+        t.set("estado", nombreDe(par));
         t.set("registros", miles(r.registros));
         t.set("lineas", miles(r.lineas));
         t.set("iguales", miles(r.iguales));
@@ -383,6 +425,7 @@ Datos datosPagina(const Revision& revision) {
         t.set("tiempo", duracion(par.segundos));
         totales.push_back(t);
     }
+    d.set("hayIncompletos", hayIncompletos);
     d.set("hayErrores", !errores.is_empty_list());
     d.set("errores", errores);
     d.set("hayDetalles", !detalles.is_empty_list());

@@ -127,6 +127,7 @@ int revisar(const lote::OpcionesLote& o, const std::string& directorio, const pl
     try {
         const auto r = lote::ejecutarRevision(o, entorno);
         std::fputs(lote::tablaRevision(r.revision).c_str(), stdout);
+        for (const auto& aviso : r.revision.avisos) escribirError(plataforma::ansi("Aviso: ") + aviso);
         if (!r.revision.mensaje.empty()) escribirError(r.revision.mensaje);
         // One line per company and message: a company that cannot be opened fails every type alike.
         const auto& pares = r.revision.pares;

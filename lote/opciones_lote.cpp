@@ -66,7 +66,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
                                                       "destino", "usuario-destino", "clave-destino", "compania-destino",
                                                       "tipo",    "desde",     "hasta",           "directorio",
                                                       "espera-reporte", "revision", "paralelo", "margen-minutos",
-                                                      "tolerancia"};
+                                                      "tolerancia", "comparar-con", "reverificar"};
     std::map<std::string, std::string> valores;
     OpcionesLote o;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -85,6 +85,10 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         }
         if (a == "--estadisticas") {
             o.estadisticas = true;
+            continue;
+        }
+        if (a == "--sin-comparar") {
+            o.sinComparar = true;
             continue;
         }
         if (a.rfind("--", 0) != 0 || a.size() == 2) fallar("Argumento no reconocido: \"" + u(a) + "\". Use --ayuda.");
@@ -119,9 +123,26 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
             fallar(std::string("La variable ") + variable + " tiene letras que el programa no puede representar (Windows-1252).");
         }
     };
-    o.origen = tomar("origen", true);
+    if (valores.contains("reverificar")) {
+        o.reverificar = valores["reverificar"];
+        if (o.reverificar->empty()) fallar("La opción --reverificar no puede estar vacía.");
+        // The pairs, the range and the rules are those of the revision checked again.
+        for (const char* propia : {"compania", "compania-destino", "tipo", "desde", "hasta", "margen-minutos",
+                                   "tolerancia", "comparar-con"})
+            if (valores.contains(propia))
+                fallar(std::string("La opción --") + propia +
+                       " no va con --reverificar: se toma de la revisión que se vuelve a verificar.");
+        if (o.sinComparar) fallar("La opción --sin-comparar no va con --reverificar: se compara con esa revisión.");
+    }
+    if (valores.contains("comparar-con")) {
+        o.compararCon = valores["comparar-con"];
+        if (o.compararCon->empty()) fallar("La opción --comparar-con no puede estar vacía.");
+        if (o.sinComparar) fallar("Las opciones --comparar-con y --sin-comparar se excluyen.");
+    }
+    const bool reverificando = o.reverificar.has_value();
+    o.origen = tomar("origen", !reverificando);
     o.usuario = tomar("usuario", true);
-    const std::string compania = tomar("compania", true);
+    const std::string compania = reverificando ? std::string("todas") : tomar("compania", true);
     if (compania == "todas") {
         o.todasLasCompanias = true;
     } else {
@@ -131,7 +152,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
         }
         o.compania = o.companias.front();
     }
-    o.destino = tomar("destino", true);
+    o.destino = tomar("destino", !reverificando);
     o.clave = valores.contains("clave") ? valores["clave"] : entorno("AUTOREP_CLAVE").value_or("");
     o.usuarioDestino = valores.contains("usuario-destino") ? valores["usuario-destino"] : o.usuario;
     o.claveDestino = valores.contains("clave-destino") ? valores["clave-destino"]
@@ -189,6 +210,9 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
             fallar("La opción --tolerancia espera un número decimal no negativo con punto: \"" + u(t) + "\".");
         o.tolerancia = t;
     }
+    if (!o.esRevision() && (o.compararCon || o.sinComparar))
+        fallar("Las opciones --comparar-con y --sin-comparar son de una revisión (varias compañías o tipos, o "
+               "--revision).");
     if (!o.esRevision() && (o.margenMinutos != 0 || valores.contains("tolerancia") || o.paralelo != 0))
         fallar("Las opciones --margen-minutos, --tolerancia y --paralelo son de una revisión (varias compañías o "
                "tipos, o --revision).");
@@ -211,7 +235,7 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
 }
 
 bool OpcionesLote::esRevision() const {
-    return revision || todasLasCompanias || todosLosTipos || companias.size() > 1 || tipos.size() > 1;
+    return revision || reverificar || todasLasCompanias || todosLosTipos || companias.size() > 1 || tipos.size() > 1;
 }
 
 std::string ayudaLote() {
@@ -247,6 +271,15 @@ con un reporte por par, resumen.json y resumen.html.
   --revision DIR             carpeta de la revisión (por omisión
                              <directorio>/revisiones/AAAAMMDD-HHMMSS); debe
                              estar vacía o no existir
+  --comparar-con DIR         revisión anterior con la que comparar los hallazgos
+                             (por omisión, la última de la misma carpeta con
+                             los mismos servidores)
+  --sin-comparar             no compara con ninguna revisión anterior
+  --reverificar DIR          vuelve a verificar solo los hallazgos de la revisión
+                             DIR (servidores, pares y rango de esa revisión;
+                             --origen y --destino, si se dan, los reemplazan) y
+                             escribe una revisión nueva; sale con 0 si no queda
+                             ninguno, 1 si quedan
   --paralelo N               compañías revisadas a la vez (por omisión, una por
                              núcleo)
   --margen-minutos N         lo no encontrado, y las modificaciones con otro

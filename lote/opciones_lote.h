@@ -21,6 +21,13 @@ struct OpcionesLote {
     std::vector<std::string> tipos;                // --tipo as listed (empty for "todos")
     bool todosLosTipos = false;                    // --tipo todos
     std::optional<std::string> revision;           // --revision DIR
+    // The earlier revision to compare findings with (--comparar-con DIR);
+    // by default the latest one beside this one, none with --sin-comparar.
+    std::optional<std::string> compararCon;
+    bool sinComparar = false;
+    // --reverificar DIR: checks again the findings of revision DIR, whose
+    // servers, pairs, range and rules it takes.
+    std::optional<std::string> reverificar;
     unsigned paralelo = 0;                         // companies at once; 0: one per core
     int margenMinutos = 0;
     std::string tolerancia = "0";                  // decimal text with '.'

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
 #include "ctrlaccesoautorep/enomanejada.h"
 #include "ctrlaccesoautorep/traduccion.h"
@@ -17,7 +19,9 @@
 #include "platform/sistema.h"
 #include "platform/texto.h"
 #include "reconcile/corrida.h"
+#include "reconcile/hallazgos.h"
 #include "reconcile/reglas.h"
+#include "reconcile/revision_leida.h"
 #include "reconcile/resumen_html.h"
 #include "reconcile/resumen_json.h"
 
@@ -174,8 +178,11 @@ plataforma::FechaHora relojDelOrigen(bd::Conexion& DbGeneral) {
 class Revisor {
 public:
     Revisor(const OpcionesLote& o, EntornoRevision& entorno, const app::ValoresIngreso& valores,
-            const principal::ListaCompanias& lista, ResultadoRevision& resultado, conciliacion::Conteo conteo)
+            const principal::ListaCompanias& lista, ResultadoRevision& resultado, conciliacion::Conteo conteo,
+            const conciliacion::RevisionLeida* anterior,
+            const std::map<std::pair<std::string, std::int64_t>, std::vector<conciliacion::Hallazgo>>* porVerificar)
         : o_(o), entorno_(entorno), valores_(valores), lista_(lista), resultado_(resultado), conteo_(std::move(conteo)),
+          anterior_(anterior), porVerificar_(porVerificar),
           registrar_(mudo_, entorno.regional, entorno.reloj, [&] { return entorno_.directorio; },
                      [&] { return valores_.UsuarioOrigen; }) {}
 
@@ -266,14 +273,25 @@ private:
         conciliacion::EntornoCorrida corrida{entorno_.regional,      entorno_.reloj, [&] { return entorno_.directorio; },
                                              mudo_,                  vista,          entorno_.interrupcion,
                                              entorno_.esperaReporte, [&] { return carpeta; }};
-        const auto entradas = entradasPar(o_, valores_, *lista_.buscar(p.compania), p.companiaDestino,
-                                          std::to_string(p.tipo), conteo_);
+        // Every finding goes to the pair's findings file, and its document to
+        // the set the revision before is compared with.
+        std::string lineas;
+        std::unordered_set<std::string> documentos;
+        auto conteo = conteo_;
+        conteo.anotarHallazgo = [&](const conciliacion::Hallazgo& h) {
+            lineas += conciliacion::lineaHallazgo(h);
+            documentos.insert(h.codigo);
+        };
+        auto entradas = entradasPar(o_, valores_, *lista_.buscar(p.compania), p.companiaDestino,
+                                    std::to_string(p.tipo), conteo);
         const auto t0 = std::chrono::steady_clock::now();
         // What the pair counted before a failure or a stop stays with it, as
         // do the whole lines its report holds.
         try {
             conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, corrida, p.resumen);
             p.estado = conciliacion::estadoDe(p.resumen);
+            guardarHallazgos(p, carpeta, lineas);
+            comparar(p, documentos);
         } catch (const conciliacion::CorridaInterrumpida& e) {
             p.error = e.what();
             p.incompleto = true;
@@ -285,12 +303,60 @@ private:
         p.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     }
 
+    void avisar(std::string aviso) {
+        const std::lock_guard<std::mutex> cerrojo(avisos_);
+        resultado_.revision.avisos.push_back(std::move(aviso));
+    }
+
+    // Published whole like the summaries: a later revision or a re-check
+    // must not take a cut file for the whole list.
+    void guardarHallazgos(ParRevision& p, const std::string& carpeta, const std::string& lineas) {
+        const std::string nombre = conciliacion::nombreArchivoHallazgos(p.tipo);
+        std::string error;
+        if (plataforma::publicarArchivo(plataforma::rutaArchivo(carpeta, "\\" + nombre), lineas, error))
+            p.hallazgos = p.compania + "/" + nombre;
+        else
+            avisar(ansi("No se pudo escribir la lista de hallazgos de ") + p.compania + ", tipo " +
+                   std::to_string(p.tipo) + ": " + error + ansi(". La próxima revisión no podrá compararse con este par."));
+    }
+
+    // New, persistent and resolved documents beside the same pair of the
+    // revision before; the listed findings marked, the persistent first.
+    void comparar(ParRevision& p, const std::unordered_set<std::string>& documentos) {
+        if (!anterior_) return;
+        const auto previo = std::find_if(anterior_->pares.begin(), anterior_->pares.end(), [&](const auto& a) {
+            return a.compania == p.compania && a.companiaDestino == p.companiaDestino && a.tipo == p.tipo;
+        });
+        // A pair that failed or was cut short there found what it found so far.
+        if (previo == anterior_->pares.end() || previo->hallazgos.empty() || previo->incompleto ||
+            previo->estado == "error")
+            return;
+        std::string error;
+        const auto hallados = conciliacion::HallazgosAnteriores::leer(previo->hallazgos, error);
+        if (!hallados) {
+            avisar(ansi("No se comparó ") + p.compania + ", tipo " + std::to_string(p.tipo) +
+                   ansi(", con la revisión anterior: ") + error + ".");
+            return;
+        }
+        p.comparacion = hallados->comparar(documentos, o_.desde, o_.hasta);
+        auto& lista = p.resumen.hallazgos;
+        for (auto& h : lista)
+            h.marca = hallados->contiene(h.codigo) ? conciliacion::Hallazgo::Marca::Persistente
+                                                   : conciliacion::Hallazgo::Marca::Nuevo;
+        std::stable_partition(lista.begin(), lista.end(), [](const conciliacion::Hallazgo& h) {
+            return h.marca == conciliacion::Hallazgo::Marca::Persistente;
+        });
+    }
+
     const OpcionesLote& o_;
     EntornoRevision& entorno_;
     const app::ValoresIngreso& valores_;
     const principal::ListaCompanias& lista_;
     ResultadoRevision& resultado_;
     const conciliacion::Conteo conteo_;
+    const conciliacion::RevisionLeida* anterior_;
+    const std::map<std::pair<std::string, std::int64_t>, std::vector<conciliacion::Hallazgo>>* porVerificar_;
+    std::mutex avisos_;
     AvisadorMudo mudo_;
     const acceso::ENoManejada registrar_;
     std::vector<ParRevision> pares_;
@@ -328,10 +394,98 @@ void escribirResumenes(ResultadoRevision& r, const EntornoRevision& entorno) {
 
 }  // namespace
 
-ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entorno) {
+namespace {
+
+// The audit rows a re-check looks at again, by pair (company, type).
+using FilasPorPar = std::map<std::pair<std::string, std::int64_t>, std::vector<conciliacion::Hallazgo>>;
+
+// The revision a re-check checks again: its servers (unless given), pairs,
+// range and rules go into the options, its findings into `filas`.
+conciliacion::RevisionLeida prepararReverificacion(OpcionesLote& o, FilasPorPar& filas,
+                                                  std::vector<std::string>& avisos) {
+    const std::string carpeta = plataforma::rutaAbsoluta(*o.reverificar);
+    std::string error;
+    auto r = conciliacion::leerRevision(carpeta, error);
+    if (!r) throw ErrorRevision(ansi("No se puede volver a verificar la revisión ") + carpeta + ": " + error + ".");
+    if (!r->conHallazgos())
+        throw ErrorRevision(ansi("La revisión ") + carpeta +
+                            ansi(" no guarda la lista de sus hallazgos (la escribió una versión anterior del "
+                                 "programa): no se puede volver a verificar."));
+    if (o.origen.empty()) o.origen = r->origen;
+    if (o.destino.empty()) o.destino = r->destino;
+    o.desde = r->desde;
+    o.hasta = r->hasta;
+    o.margenMinutos = r->margenMinutos;
+    o.tolerancia = r->tolerancia;
+    o.todasLasCompanias = false;
+    o.todosLosTipos = false;
+    o.companias.clear();
+    o.tipos.clear();
+    o.destinos.clear();
+    for (const auto& par : r->pares) {
+        if (par.hallazgos.empty()) {
+            if (par.estado == "error" || par.incompleto)
+                avisos.push_back(ansi("El par ") + par.compania + ", tipo " + std::to_string(par.tipo) +
+                                 ansi(" no se completó en la revisión ") + carpeta +
+                                 ansi(": no tiene hallazgos que volver a verificar."));
+            continue;
+        }
+        auto hallazgos = conciliacion::leerHallazgos(par.hallazgos, error);
+        if (!hallazgos)
+            throw ErrorRevision(ansi("No se puede volver a verificar la revisión ") + carpeta + ": " + error + ".");
+        if (hallazgos->empty()) continue;
+        filas[{par.compania, par.tipo}] = std::move(*hallazgos);
+        if (std::find(o.companias.begin(), o.companias.end(), par.compania) == o.companias.end())
+            o.companias.push_back(par.compania);
+        const std::string tipo = std::to_string(par.tipo);
+        if (std::find(o.tipos.begin(), o.tipos.end(), tipo) == o.tipos.end()) o.tipos.push_back(tipo);
+        o.destinos[par.compania] = par.companiaDestino;
+    }
+    return std::move(*r);
+}
+
+// The revision this one is compared with: the one named, else the latest
+// beside it with the same servers. One that cannot be read is a warning.
+std::optional<conciliacion::RevisionLeida> revisionAnterior(const OpcionesLote& o, const std::string& carpeta,
+                                                            const std::string& inicio,
+                                                            std::vector<std::string>& avisos) {
+    if (o.sinComparar) return std::nullopt;
+    std::optional<conciliacion::RevisionLeida> anterior;
+    if (o.compararCon) {
+        const std::string dir = plataforma::rutaAbsoluta(*o.compararCon);
+        std::string error;
+        anterior = conciliacion::leerRevision(dir, error);
+        if (!anterior) {
+            avisos.push_back(ansi("No se comparó con la revisión ") + dir + ": " + error + ".");
+            return std::nullopt;
+        }
+    } else {
+        const auto barra = carpeta.find_last_of("/\\");
+        if (barra == std::string::npos) return std::nullopt;
+        anterior = conciliacion::buscarAnterior(carpeta.substr(0, barra), carpeta, o.origen, o.destino, inicio, avisos);
+        if (!anterior) return std::nullopt;
+    }
+    if (!anterior->conHallazgos()) {
+        avisos.push_back(ansi("No se comparó con la revisión ") + anterior->carpeta +
+                         ansi(": no guarda la lista de sus hallazgos (la escribió una versión anterior del programa)."));
+        return std::nullopt;
+    }
+    return anterior;
+}
+
+}  // namespace
+
+ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision& entorno) {
     const auto inicio = entorno.reloj.ahora();
     ResultadoRevision resultado;
     conciliacion::Revision& revision = resultado.revision;
+    OpcionesLote o = opciones;
+    FilasPorPar porVerificar;
+    std::optional<conciliacion::RevisionLeida> anterior;
+    if (o.reverificar) {
+        anterior = prepararReverificacion(o, porVerificar, revision.avisos);
+        revision.reverificacionDe = anterior->carpeta;
+    }
     revision.inicio = plataforma::textoIso8601(inicio);
     revision.origen = o.origen;
     revision.destino = o.destino;
@@ -364,6 +518,8 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
         throw ErrorRevision(ansi("El directorio de la aplicación ") + entorno.directorio + ansi(" no existe."));
     resultado.carpeta =
         plataforma::rutaAbsoluta(o.revision ? carpetaDada(*o.revision) : carpetaPorOmision(entorno.directorio, inicio));
+    if (!o.reverificar) anterior = revisionAnterior(o, resultado.carpeta, revision.inicio, revision.avisos);
+    if (anterior) revision.comparadaCon = anterior->carpeta;
 
     conciliacion::Conteo conteo;
     if (o.margenMinutos > 0) {
@@ -374,7 +530,12 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& o, EntornoRevision& entor
     conteo.duplicados = true;
     conteo.totales = true;
     conteo.maximoHallazgos = hallazgosPorPar;
-    Revisor(o, entorno, valores, lista, resultado, conteo).correr(elegirPares(o, lista));
+    auto pares = elegirPares(o, lista);
+    if (o.reverificar)
+        std::erase_if(pares, [&](const ParRevision& p) { return !porVerificar.count({p.compania, p.tipo}); });
+    Revisor(o, entorno, valores, lista, resultado, conteo, anterior ? &*anterior : nullptr,
+            o.reverificar ? &porVerificar : nullptr)
+        .correr(std::move(pares));
 
     conciliacion::concluir(revision);
     revision.fin = plataforma::textoIso8601(entorno.reloj.ahora());

@@ -72,6 +72,8 @@ bool existe(std::string_view nombre);
 // The name made absolute from the current folder.
 std::string rutaAbsoluta(std::string_view nombre);
 bool carpetaVacia(std::string_view nombre);
+// The names of the folders directly inside a folder (none when it cannot be read).
+std::vector<std::string> subcarpetas(std::string_view nombre);
 
 // Writes a whole file anew; false when it cannot be written whole.
 bool escribirArchivo(std::string_view nombre, std::string_view contenido);

@@ -66,10 +66,9 @@ void anotar(const FilaAuditoria& fila, const Desenlace& d, Reporte& reporte, Res
 
     const bool comprobante = c.size() == 6;
     auto hallazgo = [&](bool noEncontrado, bool diferente, bool duplicado, bool pendiente = false) {
-        if (resumen.hallazgos.size() >= conteo.maximoHallazgos) {
-            ++resumen.hallazgosOmitidos;
-            return;
-        }
+        const bool guardar = resumen.hallazgos.size() < conteo.maximoHallazgos;
+        if (!guardar) ++resumen.hallazgosOmitidos;
+        if (!guardar && !conteo.anotarHallazgo) return;
         const bool ausente = noEncontrado || (pendiente && !diferente);
         // A voucher the destination lacks has no sums on its line; its debit
         // sum, read for the totals, is what the page can show.
@@ -78,9 +77,11 @@ void anotar(const FilaAuditoria& fila, const Desenlace& d, Reporte& reporte, Res
             const auto debito = d.importes.empty() ? std::nullopt : Decimal::de(d.importes[0].first);
             origen = debito ? debito->texto() : std::string{};
         }
-        resumen.hallazgos.push_back({noEncontrado, diferente, duplicado, pendiente, c[0], c[1], std::move(origen),
-                                     ausente ? std::string(conciliacion::noEncontrado)
-                                             : importe(c, comprobante ? 4 : 3, comprobante)});
+        Hallazgo h{noEncontrado, diferente, duplicado, pendiente, c[0], c[1], std::move(origen),
+                   ausente ? std::string(conciliacion::noEncontrado) : importe(c, comprobante ? 4 : 3, comprobante),
+                   fila.idDoc, fila.oper, fila.momento};
+        if (conteo.anotarHallazgo) conteo.anotarHallazgo(h);
+        if (guardar) resumen.hallazgos.push_back(std::move(h));
     };
 
     // A sum line (types 11 and 13) whose document has no header in the

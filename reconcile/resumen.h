@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ struct Hallazgo {
     std::string fecha;           // AUDI_FECHA as date text
     std::string importeOrigen;   // vouchers: "debit / credit"; a missing voucher: its debit sum
     std::string importeDestino;  // "No encontrado" when absent
+    // The audit row's own identity, by which a later re-check finds it again.
+    std::string idDoc;           // AUDI_IDDOC as decimal text
+    std::string oper;            // AUDI_OPER
+    plataforma::FechaHora momento;  // AUDI_FECHA and AUDI_HORA
+    // Beside the revision before it: a document found there too, or not.
+    enum class Marca { Ninguna, Nuevo, Persistente };
+    Marca marca = Marca::Ninguna;
 };
 
 // What a run counts beside its lines; the defaults count as a single run
@@ -45,6 +53,8 @@ struct Conteo {
     bool totales = false;
     // How many findings to keep for a summary page.
     std::size_t maximoHallazgos = 0;
+    // Called with every finding, those beyond the page's share too.
+    std::function<void(const Hallazgo&)> anotarHallazgo = {};
 };
 
 // What a run did, counted as it wrote.

@@ -191,8 +191,16 @@ Datos hallazgo(const Hallazgo& h, bool comprobante) {
     etiqueta(h.diferente && !h.pendiente, "diferente", "diferente");
     etiqueta(h.diferente && h.pendiente, "distinto", "importe aún distinto");
     etiqueta(h.duplicado, "duplicado", "duplicado");
+    etiqueta(h.marca == Hallazgo::Marca::Persistente, "persistente", "persistente");
+    etiqueta(h.marca == Hallazgo::Marca::Nuevo, "nuevo", "nuevo");
     d.set("etiquetas", etiquetas);
     return d;
+}
+
+// What changed beside the revision compared with: "2 nuevos · 1 persistente · 3 resueltos".
+std::string cambios(const HallazgosAnteriores::Cuentas& c) {
+    return plural(c.nuevos, "nuevo", "nuevos") + " · " + plural(c.persistentes, "persistente", "persistentes") + " · " +
+           plural(c.resueltos, "resuelto", "resueltos");
 }
 
 Datos total(const Total& t) {
@@ -314,6 +322,13 @@ Datos datosPagina(const Revision& revision) {
     d.set("conTolerancia", conTolerancia(revision));
     d.set("veredicto", veredicto(revision));
     d.set("interrumpida", revision.interrumpida);
+    d.set("hayComparada", !revision.comparadaCon.empty());
+    d.set("comparadaCon", cp1252AUtf8(revision.comparadaCon));
+    d.set("hayReverificacion", !revision.reverificacionDe.empty());
+    d.set("reverificacionDe", cp1252AUtf8(revision.reverificacionDe));
+    Datos avisos = lista();
+    for (const auto& a : revision.avisos) avisos.push_back(Datos("texto", cp1252AUtf8(a)));
+    d.set("avisos", avisos);
     d.set("hayPares", !revision.pares.empty());
 
     std::vector<std::int64_t> tipos;
@@ -402,6 +417,8 @@ Datos datosPagina(const Revision& revision) {
                                     : "Y " + plural(r.hallazgosOmitidos, "documento más", "documentos más"));
             det.set("nadaHallado", r.hallazgos.empty() && r.hallazgosOmitidos == 0);
             det.set("reporte", cp1252AUtf8(r.reporte));
+            det.set("hayCambios", par.comparacion.has_value());
+            if (par.comparacion) det.set("cambios", cambios(*par.comparacion));
             detalles.push_back(det);
         }
 
@@ -423,6 +440,8 @@ Datos datosPagina(const Revision& revision) {
         t.set("totalOrigen", total(r.totalOrigen));
         t.set("totalDestino", total(r.totalDestino));
         t.set("tiempo", duracion(par.segundos));
+        t.set("hayCambios", par.comparacion.has_value());
+        if (par.comparacion) t.set("cambios", cambios(*par.comparacion));
         totales.push_back(t);
     }
     d.set("hayIncompletos", hayIncompletos);

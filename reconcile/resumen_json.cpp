@@ -3,12 +3,17 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/cp1252.h"
+#include "reconcile/revision_leida.h"
 
 namespace autorep::conciliacion {
 
 namespace {
 
 std::string utf8(const std::string& texto) { return plataforma::cp1252AUtf8(texto); }
+
+nlohmann::ordered_json textoONulo(const std::string& texto) {
+    return texto.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(utf8(texto));
+}
 
 }  // namespace
 
@@ -38,14 +43,20 @@ std::string jsonRevision(const Revision& v) {
             {"reporte", r.reporte.empty() ? ordered_json(nullptr) : ordered_json(utf8(r.reporte))},
             {"error", p.error.empty() ? ordered_json(nullptr) : ordered_json(utf8(p.error))},
             {"incompleto", p.incompleto},
+            {"hallazgos", textoONulo(p.hallazgos)},
+            {"nuevos", p.comparacion ? ordered_json(p.comparacion->nuevos) : ordered_json(nullptr)},
+            {"persistentes", p.comparacion ? ordered_json(p.comparacion->persistentes) : ordered_json(nullptr)},
+            {"resueltos", p.comparacion ? ordered_json(p.comparacion->resueltos) : ordered_json(nullptr)},
         });
     }
     ordered_json sinRevisar = ordered_json::array();
     for (const auto& p : v.sinRevisar)
         sinRevisar.push_back(
             {{"compania", utf8(p.compania)}, {"compania_destino", utf8(p.companiaDestino)}, {"tipo", p.tipo}});
+    ordered_json avisos = ordered_json::array();
+    for (const auto& a : v.avisos) avisos.push_back(utf8(a));
     const ordered_json documento = {
-        {"version", 1},
+        {"version", versionResumen},
         {"inicio", v.inicio},
         {"fin", v.fin},
         {"origen", utf8(v.origen)},
@@ -57,7 +68,10 @@ std::string jsonRevision(const Revision& v) {
         {"tolerancia", v.tolerancia.texto()},
         {"estado_salida", v.estadoSalida},
         {"interrumpido", v.interrumpida},
-        {"mensaje", v.mensaje.empty() ? ordered_json(nullptr) : ordered_json(utf8(v.mensaje))},
+        {"mensaje", textoONulo(v.mensaje)},
+        {"comparada_con", textoONulo(v.comparadaCon)},
+        {"reverificacion_de", textoONulo(v.reverificacionDe)},
+        {"avisos", avisos},
         {"resultados", resultados},
         {"sin_revisar", sinRevisar},
     };

@@ -44,6 +44,22 @@ void concluir(Revision& v) {
                   v.hasta.dia, v.hasta.mes, v.hasta.anio);
     if (v.interrumpida) {
         v.estadoSalida = salida::interrumpida;
+    } else if (!v.reverificacionDe.empty()) {
+        // A re-check passes when no finding of the revision it checks remains;
+        // a pending one remains too: the replica has not caught up with it.
+        std::size_t quedan = 0, resueltos = 0;
+        for (const auto& p : v.pares) {
+            if (!p.comparacion) continue;
+            quedan += p.comparacion->persistentes + p.comparacion->nuevos;
+            resueltos += p.comparacion->resueltos;
+        }
+        v.estadoSalida = error ? salida::error : quedan ? salida::diferencias : salida::completa;
+        if (v.mensaje.empty() && !error)
+            v.mensaje = quedan ? plataforma::ansi("Quedan ") + std::to_string(quedan) +
+                                     plataforma::ansi(" documentos con hallazgos de la revisión ") + v.reverificacionDe +
+                                     plataforma::ansi("; se resolvieron ") + std::to_string(resueltos) + "."
+                               : plataforma::ansi("No queda ningún hallazgo de la revisión ") + v.reverificacionDe +
+                                     plataforma::ansi(": se resolvieron ") + std::to_string(resueltos) + ".";
     } else if (v.pares.empty() && v.sinRevisar.empty()) {
         v.estadoSalida = salida::error;
         if (v.mensaje.empty())

@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/fecha.h"
 #include "reconcile/decimal.h"
+#include "reconcile/hallazgos.h"
 #include "reconcile/resumen.h"
 
 // A revision: many (company, type) pairs reconciled in one invocation, with
@@ -26,6 +28,12 @@ struct ParRevision {
     std::string error;            // the Spanish message of a pair that could not complete
     bool incompleto = false;      // cut short by a stop: its counts and findings are partial
     double segundos = 0;
+    // Its findings file, relative to the revision folder ("EMPRESA/hallazgos21.jsonl");
+    // empty when the pair did not complete.
+    std::string hallazgos;
+    // Beside the same pair of the revision compared with (documents new,
+    // persistent and resolved); none when there was no such pair to compare.
+    std::optional<HallazgosAnteriores::Cuentas> comparacion;
 };
 
 // Equal: nothing missing, different or duplicated (pending rows allowed);
@@ -61,6 +69,12 @@ struct Revision {
     // Why the revision as a whole did not pass, when no pair says it: nothing
     // to review, no audit row in the range, summaries that could not be written.
     std::string mensaje;
+    // The earlier revision its findings were compared with, and the one
+    // whose findings a re-check checks again (folders; empty when none).
+    std::string comparadaCon;
+    std::string reverificacionDe;
+    // What the revision could not do but went on without (Spanish).
+    std::vector<std::string> avisos;
     std::vector<ParRevision> pares; // in (company, type) order
     // The pairs a stop left unreviewed (their company, destination and type).
     std::vector<ParRevision> sinRevisar;

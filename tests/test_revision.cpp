@@ -136,7 +136,7 @@ TEST_F(Revision, ElResumenCuentaCadaDesenlace) {
     const auto r = revisar(opciones());
     EXPECT_EQ(r.carpeta, e.dir.str() + "/revision");
     const auto json = nlohmann::json::parse(prueba::contenido(r.resumen));
-    EXPECT_EQ(json["version"], 1);
+    EXPECT_EQ(json["version"], 2);
     EXPECT_TRUE(std::regex_match(json["inicio"].get<std::string>(), std::regex(R"(2016-10-31T12:00:00[+-]\d\d:\d\d)")))
         << json["inicio"];
     EXPECT_EQ(json["origen"], e.servidorOrigen());

@@ -73,6 +73,9 @@ Revision revisionPrueba() {
     r.ahoraOrigen = "2026-12-10T01:58:12";
     r.tolerancia = *Decimal::leer("0.01");
     r.estadoSalida = 2;
+    r.comparadaCon = "/srv/quorix/autorep/revisiones/20261209-020000";
+    r.avisos = {ansi("No se tuvo en cuenta la revisión /srv/quorix/autorep/revisiones/20261208-020000: no es un "
+                     "resumen completo de una revisión.")};
 
     auto igual = par("001", 1, ParRevision::Estado::Igual);
     igual.resumen.registros = igual.resumen.lineas = igual.resumen.iguales = 120;
@@ -92,6 +95,9 @@ Revision revisionPrueba() {
                     hallazgo("FC000006", "6275", "6265", false, true, false),
                     hallazgo("FC000009", "1200", "1150", false, true, false)};
     rf.hallazgosOmitidos = 250;
+    rf.hallazgos[0].marca = Hallazgo::Marca::Persistente;
+    rf.hallazgos[1].marca = rf.hallazgos[2].marca = Hallazgo::Marca::Nuevo;
+    faltan.comparacion = HallazgosAnteriores::Cuentas{250, 2, 1};
 
     auto pendiente = par("001", 31, ParRevision::Estado::Igual);
     pendiente.resumen.registros = pendiente.resumen.lineas = 42;
@@ -156,6 +162,12 @@ TEST(ResumenHtml, PaginaDeLaRevision) {
         "<dd>30 min <small>antes de <time datetime=\"2026-12-10T01:58:12\">10/12/2026 01:58:12</time>, reloj "
         "del servidor de origen</small></dd>",
         "<dd>0.01</dd>",
+        "<dt>Comparada con la revisión</dt><dd><code>/srv/quorix/autorep/revisiones/20261209-020000</code></dd>",
+        "<p class=\"aviso aviso-leve\">No se tuvo en cuenta la revisión /srv/quorix/autorep/revisiones/20261208-020000",
+        "<span class=\"palabra cambios\">250 nuevos · 2 persistentes · 1 resuelto</span>",
+        "Frente a la revisión anterior: 250 nuevos · 2 persistentes · 1 resuelto.",
+        "<span class=\"etiqueta etiqueta-noencontrado\">no encontrado</span><span class=\"etiqueta "
+        "etiqueta-persistente\">persistente</span>",
         "Hay pares que no se pudieron revisar",
         "7 pares revisados: 1 igual con tolerancia de 0.01, 2 con diferencias, 1 con pendientes, 1 sin movimientos, "
         "1 con error, 1 incompleto.",
@@ -214,9 +226,10 @@ TEST(ResumenHtml, DocumentosConDiferencias) {
     const std::string html = paginaRevision(revision);
     const std::string esperados[] = {
         "<tr><td class=\"codigo\">FC000004</td><td>08/12/2026</td><td class=\"num\">4187.5</td><td class=\"num "
-        "ausente\">No encontrado</td><td><span class=\"etiqueta etiqueta-noencontrado\">no encontrado</span></td></tr>",
+        "ausente\">No encontrado</td><td><span class=\"etiqueta etiqueta-noencontrado\">no encontrado</span><span "
+        "class=\"etiqueta etiqueta-persistente\">persistente</span></td></tr>",
         "<td class=\"num\">6275</td><td class=\"num\">6265</td><td><span class=\"etiqueta "
-        "etiqueta-diferente\">diferente</span></td>",
+        "etiqueta-diferente\">diferente</span><span class=\"etiqueta etiqueta-nuevo\">nuevo</span></td>",
         "<span class=\"etiqueta etiqueta-noencontrado\">no encontrado</span><span class=\"etiqueta "
         "etiqueta-duplicado\">duplicado</span>",
         "Y 250 documentos más en el reporte <code>/srv/quorix/comparacion21.txt</code>.",

@@ -150,6 +150,8 @@ constexpr std::string_view ordenAuditoria = " ORDER BY AUDI_IDDOC, AUDI_FECHA, A
 // Room for the ids in one statement: Firebird 3 takes 64 KB of text, and the
 // batched read widens the select list with its origin subqueries.
 constexpr std::size_t maximoTextoIds = 48 * 1024;
+// Whole-number ids to each BETWEEN ... AND IN (...) branch of the audit query.
+constexpr std::size_t idsPorRango = 16;
 
 std::optional<std::int64_t> entero(const std::string& s) {
     std::int64_t v = 0;
@@ -166,47 +168,60 @@ std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& 
 
 std::vector<std::string> consultasAuditoria(const std::string& tipo, const plataforma::Fecha& desde,
                                             const plataforma::Fecha& hasta, const std::vector<FilaBuscada>& filas,
-                                            std::size_t idsPorConsulta) {
-    // A row without an id (AUDI_IDDOC NULL) is no document to ask for.
-    std::vector<std::string> ids;
-    for (const auto& f : filas)
-        if (!f.idDoc.empty()) ids.push_back(f.idDoc);
+                                            bool idEntero, std::size_t idsPorConsulta) {
+    std::vector<std::pair<std::int64_t, std::string>> ids;
+    for (const auto& f : filas) {
+        const auto v = entero(f.idDoc);
+        // No row holds it: no id at all (AUDI_IDDOC NULL), or not a number in a number column.
+        if (f.idDoc.empty() || (idEntero && !v)) continue;
+        ids.emplace_back(v.value_or(0), f.idDoc);
+    }
     // The statements go one after the other and their lines follow in the
     // same order, so the ids are sorted as the query's ORDER BY sorts them:
-    // numerically, as the integer AUDI_IDDOC is. Ids that are not all whole
-    // numbers (a text AUDI_IDDOC) go by their bytes: each statement's rows
-    // come in the server's order, but across statements the order is the
-    // bytes', which the column's collation may not share.
-    std::vector<std::pair<std::int64_t, std::string>> orden;
-    bool numericos = true;
-    for (auto& id : ids) {
-        const auto v = entero(id);
-        numericos = numericos && v;
-        orden.emplace_back(v.value_or(0), std::move(id));
-    }
-    if (numericos) std::sort(orden.begin(), orden.end());
-    else std::sort(orden.begin(), orden.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
-    orden.erase(std::unique(orden.begin(), orden.end()), orden.end());
+    // numerically, as the integer AUDI_IDDOC is. A text AUDI_IDDOC is sorted
+    // by its bytes: each statement's rows come in the server's order, but
+    // across statements the order is the bytes', which the column's collation
+    // may not share.
+    if (idEntero) std::sort(ids.begin(), ids.end());
+    else std::sort(ids.begin(), ids.end(), [](const auto& x, const auto& y) { return x.second < y.second; });
+    ids.erase(std::unique(ids.begin(), ids.end(),
+                          [idEntero](const auto& x, const auto& y) { return idEntero ? x.first == y.first : x.second == y.second; }),
+              ids.end());
 
-    // Quoted, the ids compare with an integer column (the server converts
-    // the literal, and an index on AUDI_IDDOC still serves) or a text one alike.
-    const std::string cabeza = condicionAuditoria(tipo, desde, hasta) + " AND AUDI_IDDOC IN (";
     const std::size_t porConsulta = std::max<std::size_t>(1, std::min(idsPorConsulta, maximoIdsPorConsulta));
     std::vector<std::string> consultas;
-    std::string lista;
-    std::size_t enLista = 0;
-    auto cerrar = [&] {
-        if (enLista == 0) return;
-        consultas.push_back(cabeza + lista + ")" + std::string(ordenAuditoria));
-        lista.clear();
-        enLista = 0;
-    };
-    for (const auto& [v, id] : orden) {
-        const std::string literal = bd::citar(id);
-        if (enLista == porConsulta || (enLista > 0 && lista.size() + 2 + literal.size() > maximoTextoIds)) cerrar();
-        lista += (enLista++ == 0 ? "" : ", ") + literal;
+    for (std::size_t desdeId = 0; desdeId < ids.size();) {
+        std::string condicion;
+        std::size_t hastaId = desdeId;
+        if (idEntero) {
+            // Firebird 3 tests an IN list value by value on every row the date
+            // range yields: without an index on AUDI_IDDOC, 1,000 ids over a
+            // million rows cost as much as the whole run. Short lists behind
+            // a range of their own leave each row a few comparisons, and an
+            // index on AUDI_IDDOC still serves every branch.
+            for (; hastaId < ids.size() && hastaId - desdeId < porConsulta && condicion.size() < maximoTextoIds;) {
+                const std::size_t fin = std::min({hastaId + idsPorRango, ids.size(), desdeId + porConsulta});
+                std::string lista;
+                for (std::size_t i = hastaId; i < fin; ++i) lista += (i == hastaId ? "" : ", ") + std::to_string(ids[i].first);
+                condicion += std::string(condicion.empty() ? "" : " OR ") + "(AUDI_IDDOC BETWEEN " +
+                             std::to_string(ids[hastaId].first) + " AND " + std::to_string(ids[fin - 1].first) +
+                             " AND AUDI_IDDOC IN (" + lista + "))";
+                hastaId = fin;
+            }
+        } else {
+            // Quoted, an id compares with a text column as its own text.
+            std::string lista;
+            for (; hastaId < ids.size() && hastaId - desdeId < porConsulta; ++hastaId) {
+                const std::string literal = bd::citar(ids[hastaId].second);
+                if (hastaId > desdeId && lista.size() + 2 + literal.size() > maximoTextoIds) break;
+                lista += (hastaId == desdeId ? "" : ", ") + literal;
+            }
+            condicion = "AUDI_IDDOC IN (" + lista + ")";
+        }
+        consultas.push_back(condicionAuditoria(tipo, desde, hasta) + " AND (" + condicion + ")" +
+                            std::string(ordenAuditoria));
+        desdeId = hastaId;
     }
-    cerrar();
     return consultas;
 }
 
@@ -283,6 +298,20 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
 
 namespace {
 
+// Whether AUDI_IDDOC is declared a whole number (SMALLINT, INTEGER or BIGINT
+// without decimals), which the ids of a restricted run are then compared as.
+bool idDocEntero(bd::Conexion& DbCia) {
+    bool entera = false;
+    DbCia.recorrer("SELECT F.RDB$FIELD_TYPE, F.RDB$FIELD_SCALE FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON "
+                   "F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE WHERE RF.RDB$RELATION_NAME = 'AUDITORIA' AND "
+                   "RF.RDB$FIELD_NAME = 'AUDI_IDDOC'",
+                   {}, [&entera](const std::vector<bd::Valor>& v) {
+                       const std::int64_t tipo = v[0].comoEntero();
+                       entera = (tipo == 7 || tipo == 8 || tipo == 16) && v[1].comoEntero() == 0;
+                   });
+    return entera;
+}
+
 // The rows one audit statement gave: with their lookups done in batches
 // when the type allows it, else in their text forms for the rules to look up
 // row by row.
@@ -320,8 +349,10 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     const auto& regional = entorno.regional;
     const auto desde = fechaDe(e.desde, "inicial"), hasta = fechaDe(e.hasta, "final");
     const std::vector<std::string> consultas =
-        e.soloFilas ? consultasAuditoria(e.tipo, desde, hasta, *e.soloFilas, e.idsPorConsulta)
-                    : std::vector<std::string>{consultaAuditoria(e.tipo, desde, hasta)};
+        !e.soloFilas ? std::vector<std::string>{consultaAuditoria(e.tipo, desde, hasta)}
+        : e.soloFilas->empty()
+            ? std::vector<std::string>{}
+            : consultasAuditoria(e.tipo, desde, hasta, *e.soloFilas, idDocEntero(DbCia), e.idsPorConsulta);
     const std::optional<Buscadas> buscadas = e.soloFilas ? std::optional<Buscadas>(*e.soloFilas) : std::nullopt;
     std::vector<Tramo> tramos;
     std::size_t total = 0;

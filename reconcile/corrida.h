@@ -50,7 +50,7 @@ struct EntradasCorrida {
     // up and written as a run of the whole range would; the other rows of
     // their documents are neither written nor counted. The origin is asked
     // only for their documents. Nothing: the whole range.
-    std::optional<std::vector<FilaBuscada>> soloFilas;
+    std::optional<std::vector<FilaBuscada>> soloFilas = std::nullopt;
     // Document ids per audit statement of a restricted run.
     std::size_t idsPorConsulta = maximoIdsPorConsulta;
 };
@@ -88,10 +88,12 @@ std::optional<std::int64_t> tipoEntero(const std::string& tipo);
 std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta);
 // The audit statements of a run restricted to these rows: the audit query
 // narrowed to their documents' ids, as many ids to a statement as Firebird
-// takes (and at most `idsPorConsulta`), in the order of the ids. None for no row.
+// takes (and at most `idsPorConsulta`), in the order of the ids. The ids go
+// in as numbers when AUDI_IDDOC is declared a whole number (`idEntero`),
+// else quoted. None when no row can be there.
 std::vector<std::string> consultasAuditoria(const std::string& tipo, const plataforma::Fecha& desde,
                                             const plataforma::Fecha& hasta, const std::vector<FilaBuscada>& filas,
-                                            std::size_t idsPorConsulta = maximoIdsPorConsulta);
+                                            bool idEntero, std::size_t idsPorConsulta = maximoIdsPorConsulta);
 
 // The reconciliation run. Returns how it ended and what it counted. A
 // destination that cannot be connected is logged to errorenvio.txt and raised

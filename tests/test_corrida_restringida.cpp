@@ -135,54 +135,91 @@ TEST_F(CorridaRestringida, SoloLasFilasNombradasSeBuscanYEscriben) {
     }
 }
 
+// A text AUDI_IDDOC: the ids go in quoted, and the server orders them as text.
+TEST_F(CorridaRestringida, UnIdDeTextoSeBuscaComoTexto) {
+    e.redefinirEnOrigen("AUDITORIA", {{"AUDI_IDDOC", "VARCHAR(20)"}});
+    e.enOrigen({Escenario::documento(21, 7, "AB", "000007", "7.00"), Escenario::documento(21, 10, "AB", "000010", "1.00")});
+    e.auditar("2016-10-05", "09:00:00", 21, 7, 'I', "AB000007");
+    e.auditar("2016-10-02", "07:00:00", 21, 10, 'I', "AB000010");
+    e.auditar("2016-10-03", "07:00:00", 21, 12, 'I', "AB000012");
+    entradas.soloFilas = {{"7", "AB000007", "I", momento(5, 9)}, {"10", "AB000010", "I", momento(2, 7)}};
+    for (const std::size_t porConsulta : {1u, 1500u}) {
+        entradas.idsPorConsulta = porConsulta;
+        for (const bool filaAFila : {false, true}) {
+            const auto s = correr(filaAFila);
+            EXPECT_EQ(s.reporte, "AB000010,02/10/2016,1,No encontrado\r\nAB000007,05/10/2016,7,No encontrado\r\n");
+            EXPECT_EQ(s.leidas, 2u);
+        }
+    }
+}
+
 TEST(ConsultasAuditoria, LasListasDeIdsCabenEnLoQueFirebirdAcepta) {
     const plataforma::Fecha desde{2016, 10, 1}, hasta{2016, 10, 31};
     const std::string cabeza = "SELECT * FROM AUDITORIA WHERE TIDO_COD = 21 AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) "
-                               "AND AUDI_FECHA >= '2016-10-01' AND AUDI_FECHA <= '2016-10-31' AND AUDI_IDDOC IN (";
+                               "AND AUDI_FECHA >= '2016-10-01' AND AUDI_FECHA <= '2016-10-31' AND (";
     const std::string cola = ") ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
     auto filas = [](std::vector<std::string> ids) {
         std::vector<FilaBuscada> r;
         for (auto& id : ids) r.push_back({std::move(id), "X", "I", {}});
         return r;
     };
+    std::vector<std::string> diecisiete;
+    std::string dieciseis;
+    for (int i = 1; i <= 17; ++i) diecisiete.push_back(std::to_string(i));
+    for (int i = 1; i <= 16; ++i) dieciseis += (i == 1 ? "" : ", ") + std::to_string(i);
     struct Caso {
         const char* nombre;
         std::vector<FilaBuscada> filas;
+        bool idEntero;
         std::size_t porConsulta;
-        std::vector<std::string> listas;
+        std::vector<std::string> condiciones;
     };
     const std::vector<Caso> casos = {
-        {"whole numbers sort as numbers, each id once", filas({"10", "9", "-2", "9", "100"}), 1500, {"'-2', '9', '10', '100'"}},
-        {"split by the count asked for", filas({"3", "1", "2"}), 2, {"'1', '2'", "'3'"}},
-        {"text ids sort by their bytes, quotes doubled", filas({"b", "a'1", "10"}), 1500, {"'10', 'a''1', 'b'"}},
-        {"rows without an id are no document", filas({"", "5"}), 1500, {"'5'"}},
-        {"no row, no statement", {}, 1500, {}},
+        {"numbers sort as numbers, each id once", filas({"10", "9", "-2", "09", "100"}), true, 1500,
+         {"(AUDI_IDDOC BETWEEN -2 AND 100 AND AUDI_IDDOC IN (-2, 9, 10, 100))"}},
+        {"sixteen ids to a range", filas(diecisiete), true, 1500,
+         {"(AUDI_IDDOC BETWEEN 1 AND 16 AND AUDI_IDDOC IN (" + dieciseis +
+          ")) OR (AUDI_IDDOC BETWEEN 17 AND 17 AND AUDI_IDDOC IN (17))"}},
+        {"split by the count asked for", filas({"3", "1", "2"}), true, 2,
+         {"(AUDI_IDDOC BETWEEN 1 AND 2 AND AUDI_IDDOC IN (1, 2))", "(AUDI_IDDOC BETWEEN 3 AND 3 AND AUDI_IDDOC IN (3))"}},
+        {"no row holds an empty id, nor a text in a number column", filas({"", "x", "5"}), true, 1500,
+         {"(AUDI_IDDOC BETWEEN 5 AND 5 AND AUDI_IDDOC IN (5))"}},
+        {"a text column: quoted, by their bytes, quotes doubled", filas({"b", "a'1", "9", "10"}), false, 1500,
+         {"AUDI_IDDOC IN ('10', '9', 'a''1', 'b')"}},
+        {"no row, no statement", {}, true, 1500, {}},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         std::vector<std::string> esperadas;
-        for (const auto& l : c.listas) esperadas.push_back(cabeza + l + cola);
-        EXPECT_EQ(conciliacion::consultasAuditoria("21", desde, hasta, c.filas, c.porConsulta), esperadas);
+        for (const auto& l : c.condiciones) esperadas.push_back(cabeza + l + cola);
+        EXPECT_EQ(conciliacion::consultasAuditoria("21", desde, hasta, c.filas, c.idEntero, c.porConsulta), esperadas);
     }
 
     // Many ids: no list beyond Firebird's 1,500 values, no statement near its 64 KB.
-    std::vector<std::string> numeros, textos;
+    std::vector<std::string> numeros, grandes, textos;
     for (long i = 1; i <= 4000; ++i) {
         numeros.push_back(std::to_string(i));
+        grandes.push_back(std::to_string(1000000000000000000L + i * 1000000L));
         textos.push_back(std::string(34, 'x') + std::to_string(1000000 + i));
     }
-    for (const auto& [ids, sentencias] : {std::pair{numeros, 3u}, std::pair{textos, 4u}}) {
-        const auto consultas = conciliacion::consultasAuditoria("21", desde, hasta, filas(ids), 100000);
+    struct Muchos {
+        const std::vector<std::string>& ids;
+        bool idEntero;
+        std::size_t sentencias;
+    };
+    for (const auto& m : {Muchos{numeros, true, 3}, Muchos{grandes, true, 3}, Muchos{textos, false, 4}}) {
+        const auto consultas = conciliacion::consultasAuditoria("21", desde, hasta, filas(m.ids), m.idEntero, 100000);
         std::size_t valores = 0;
         for (const auto& c : consultas) {
-            std::size_t n = 1;
-            for (auto p = c.find(", '"); p != std::string::npos; p = c.find(", '", p + 1)) ++n;
+            std::size_t n = 0;
+            for (auto p = c.find("IN ("); p != std::string::npos; p = c.find("IN (", p + 1))
+                n += 1 + static_cast<std::size_t>(std::count(c.begin() + p, c.begin() + c.find(')', p), ','));
             EXPECT_LE(n, conciliacion::maximoIdsPorConsulta);
             EXPECT_LE(c.size(), 50u * 1024);
             valores += n;
         }
-        EXPECT_EQ(valores, ids.size());
-        EXPECT_EQ(consultas.size(), sentencias);
+        EXPECT_EQ(valores, m.ids.size());
+        EXPECT_EQ(consultas.size(), m.sentencias);
     }
 }
 

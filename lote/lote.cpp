@@ -210,15 +210,19 @@ int correr(const lote::OpcionesLote& o, AvisadorConsola& avisador, const platafo
         VistaTerminal vista;
         conciliacion::EntornoCorrida entorno{regional, reloj, [&] { return directorio; }, avisador, vista,
                                              &conciliacion::Interrupcion::delPrograma(), std::chrono::seconds(o.esperaReporte)};
+        std::size_t filasAuditoria = 0;
+        entorno.filasAuditoria = &filasAuditoria;
         const auto r = conciliacion::ejecutarCorrida(
             DbCia, DBEnvio, lote::entradasPar(o, valores, compania, o.companiaDestino, o.tipo), entorno);
         std::printf("registros: %zu\nlineas: %zu\niguales: %zu\ndiferentes: %zu\nno_encontrados: %zu\nsin_origen: %zu\n",
                     r.registros, r.lineas, r.iguales, r.diferentes, r.noEncontrados, r.sinOrigen);
         std::printf("reporte: %s\n", plataforma::aSistema(r.reporte).c_str());
-        if (o.estadisticas)
+        if (o.estadisticas) {
             std::fprintf(stderr, "sentencias: %llu\n",
                          static_cast<unsigned long long>(DbGeneral.sentenciasEjecutadas() + DbCia.sentenciasEjecutadas() +
                                                          DBEnvio.sentenciasEjecutadas()));
+            std::fprintf(stderr, "filas_auditoria: %zu\n", filasAuditoria);
+        }
         if (r.registros == 0) {
             escribirError(plataforma::ansi("No se encontró ninguna fila de auditoría del tipo ") + o.tipo + " del " +
                           plataforma::textoIso(o.desde) + " al " + plataforma::textoIso(o.hasta) +

@@ -4,8 +4,10 @@
 #include <charconv>
 #include <cstdio>
 #include <deque>
+#include <set>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 #include "app/inicio.h"
 #include "app/log_texto.h"
@@ -135,10 +137,92 @@ std::optional<std::int64_t> tipoEntero(const std::string& tipo) {
     return v;
 }
 
-std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta) {
+namespace {
+
+std::string condicionAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta) {
     return "SELECT * FROM AUDITORIA WHERE TIDO_COD = " + tipo +
            " AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) AND AUDI_FECHA >= " + bd::citar(plataforma::textoIso(desde)) +
-           " AND AUDI_FECHA <= " + bd::citar(plataforma::textoIso(hasta)) + " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
+           " AND AUDI_FECHA <= " + bd::citar(plataforma::textoIso(hasta));
+}
+
+constexpr std::string_view ordenAuditoria = " ORDER BY AUDI_IDDOC, AUDI_FECHA, AUDI_HORA";
+
+// Room for the ids in one statement: Firebird 3 takes 64 KB of text, and the
+// batched read widens the select list with its origin subqueries.
+constexpr std::size_t maximoTextoIds = 48 * 1024;
+// Whole-number ids to each BETWEEN ... AND IN (...) branch of the audit query.
+constexpr std::size_t idsPorRango = 16;
+
+std::optional<std::int64_t> entero(const std::string& s) {
+    std::int64_t v = 0;
+    const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc{} || p != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta) {
+    return condicionAuditoria(tipo, desde, hasta) + std::string(ordenAuditoria);
+}
+
+std::vector<std::string> consultasAuditoria(const std::string& tipo, const plataforma::Fecha& desde,
+                                            const plataforma::Fecha& hasta, const std::vector<FilaBuscada>& filas,
+                                            bool idEntero, std::size_t idsPorConsulta) {
+    std::vector<std::pair<std::int64_t, std::string>> ids;
+    for (const auto& f : filas) {
+        const auto v = entero(f.idDoc);
+        // No row holds it: no id at all (AUDI_IDDOC NULL), or not a number in a number column.
+        if (f.idDoc.empty() || (idEntero && !v)) continue;
+        ids.emplace_back(v.value_or(0), f.idDoc);
+    }
+    // The statements go one after the other and their lines follow in the
+    // same order, so the ids are sorted as the query's ORDER BY sorts them:
+    // numerically, as the integer AUDI_IDDOC is. A text AUDI_IDDOC is sorted
+    // by its bytes: each statement's rows come in the server's order, but
+    // across statements the order is the bytes', which the column's collation
+    // may not share.
+    if (idEntero) std::sort(ids.begin(), ids.end());
+    else std::sort(ids.begin(), ids.end(), [](const auto& x, const auto& y) { return x.second < y.second; });
+    ids.erase(std::unique(ids.begin(), ids.end(),
+                          [idEntero](const auto& x, const auto& y) { return idEntero ? x.first == y.first : x.second == y.second; }),
+              ids.end());
+
+    const std::size_t porConsulta = std::max<std::size_t>(1, std::min(idsPorConsulta, maximoIdsPorConsulta));
+    std::vector<std::string> consultas;
+    for (std::size_t desdeId = 0; desdeId < ids.size();) {
+        std::string condicion;
+        std::size_t hastaId = desdeId;
+        if (idEntero) {
+            // Firebird 3 tests an IN list value by value on every row the date
+            // range yields: without an index on AUDI_IDDOC, 1,000 ids over a
+            // million rows cost as much as the whole run. Short lists behind
+            // a range of their own leave each row a few comparisons, and an
+            // index on AUDI_IDDOC still serves every branch.
+            for (; hastaId < ids.size() && hastaId - desdeId < porConsulta && condicion.size() < maximoTextoIds;) {
+                const std::size_t fin = std::min({hastaId + idsPorRango, ids.size(), desdeId + porConsulta});
+                std::string lista;
+                for (std::size_t i = hastaId; i < fin; ++i) lista += (i == hastaId ? "" : ", ") + std::to_string(ids[i].first);
+                condicion += std::string(condicion.empty() ? "" : " OR ") + "(AUDI_IDDOC BETWEEN " +
+                             std::to_string(ids[hastaId].first) + " AND " + std::to_string(ids[fin - 1].first) +
+                             " AND AUDI_IDDOC IN (" + lista + "))";
+                hastaId = fin;
+            }
+        } else {
+            // Quoted, an id compares with a text column as its own text.
+            std::string lista;
+            for (; hastaId < ids.size() && hastaId - desdeId < porConsulta; ++hastaId) {
+                const std::string literal = bd::citar(ids[hastaId].second);
+                if (hastaId > desdeId && lista.size() + 2 + literal.size() > maximoTextoIds) break;
+                lista += (hastaId == desdeId ? "" : ", ") + literal;
+            }
+            condicion = "AUDI_IDDOC IN (" + lista + ")";
+        }
+        consultas.push_back(condicionAuditoria(tipo, desde, hasta) + " AND (" + condicion + ")" +
+                            std::string(ordenAuditoria));
+        desdeId = hastaId;
+    }
+    return consultas;
 }
 
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno) {
@@ -214,23 +298,79 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
 
 namespace {
 
+// Whether AUDI_IDDOC is declared a whole number (SMALLINT, INTEGER or BIGINT
+// without decimals), which the ids of a restricted run are then compared as.
+bool idDocEntero(bd::Conexion& DbCia) {
+    bool entera = false;
+    DbCia.recorrer("SELECT F.RDB$FIELD_TYPE, F.RDB$FIELD_SCALE FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON "
+                   "F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE WHERE RF.RDB$RELATION_NAME = 'AUDITORIA' AND "
+                   "RF.RDB$FIELD_NAME = 'AUDI_IDDOC'",
+                   {}, [&entera](const std::vector<bd::Valor>& v) {
+                       const std::int64_t tipo = v[0].comoEntero();
+                       entera = (tipo == 7 || tipo == 8 || tipo == 16) && v[1].comoEntero() == 0;
+                   });
+    return entera;
+}
+
+// The rows one audit statement gave: with their lookups done in batches
+// when the type allows it, else in their text forms for the rules to look up
+// row by row.
+struct Tramo {
+    std::unique_ptr<LecturaPorLotes> lotes;
+    std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
+    // A restricted run: the rows asked for, in the statement's order.
+    std::optional<std::vector<std::size_t>> elegidas;
+
+    std::size_t leidas() const { return lotes ? lotes->filas() : filas.size(); }
+    std::size_t aEscribir() const { return elegidas ? elegidas->size() : leidas(); }
+    std::size_t lugar(std::size_t k) const { return elegidas ? (*elegidas)[k] : k; }
+};
+
+// The rows a restricted run asks for, by the values that name them.
+class Buscadas {
+public:
+    explicit Buscadas(const std::vector<FilaBuscada>& filas) {
+        for (const auto& f : filas) claves_.emplace(f.idDoc, f.codigo, f.oper, f.momento);
+    }
+    bool contiene(const FilaAuditoria& f) const { return claves_.count({f.idDoc, f.codigo, f.oper, f.momento}) > 0; }
+
+private:
+    std::set<std::tuple<std::string, std::string, std::string, plataforma::FechaHora>> claves_;
+};
+
 // The audit rows, their lookups and their lines.
 void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
               std::optional<Reporte>& reporte, Resumen& resumen) {
     auto& vista = entorno.vista;
 
     // The audit rows, read whole before the first line (the bar's maximum is
-    // their count): with their lookups done in batches when the type allows
-    // it, else kept in their text forms for the rules to look up row by row.
+    // their count). A restricted run reads its documents' rows a statement
+    // at a time and keeps the rows asked for.
     const auto& regional = entorno.regional;
-    const std::string consulta = consultaAuditoria(e.tipo, fechaDe(e.desde, "inicial"), fechaDe(e.hasta, "final"));
-    std::unique_ptr<LecturaPorLotes> lotes;
-    if (!e.filaAFila)
-        lotes = LecturaPorLotes::leer(DbCia, DBEnvio, consulta, *tipoEntero(e.tipo), regional, e.conteo, vista,
-                                      entorno.interrupcion);
-    std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
-    if (!lotes) leerAuditoria(DbCia, consulta, entorno, filas);
-    const std::size_t total = lotes ? lotes->filas() : filas.size();
+    const auto desde = fechaDe(e.desde, "inicial"), hasta = fechaDe(e.hasta, "final");
+    const std::vector<std::string> consultas =
+        !e.soloFilas ? std::vector<std::string>{consultaAuditoria(e.tipo, desde, hasta)}
+        : e.soloFilas->empty()
+            ? std::vector<std::string>{}
+            : consultasAuditoria(e.tipo, desde, hasta, *e.soloFilas, idDocEntero(DbCia), e.idsPorConsulta);
+    const std::optional<Buscadas> buscadas = e.soloFilas ? std::optional<Buscadas>(*e.soloFilas) : std::nullopt;
+    std::vector<Tramo> tramos;
+    std::size_t total = 0;
+    for (const auto& consulta : consultas) {
+        comprobar(entorno);
+        Tramo& t = tramos.emplace_back();
+        if (!e.filaAFila)
+            t.lotes = LecturaPorLotes::leer(DbCia, DBEnvio, consulta, *tipoEntero(e.tipo), regional, e.conteo, vista,
+                                            entorno.interrupcion);
+        if (!t.lotes) leerAuditoria(DbCia, consulta, entorno, t.filas);
+        if (entorno.filasAuditoria) *entorno.filasAuditoria += t.leidas();
+        if (buscadas) {
+            t.elegidas.emplace();
+            for (std::size_t i = 0; i < t.leidas(); ++i)
+                if (buscadas->contiene(t.lotes ? t.lotes->fila(i) : t.filas[i])) t.elegidas->push_back(i);
+        }
+        total += t.aEscribir();
+    }
     vista.fase(Fase::Escribiendo, 0, total);
     vista.iniciarProgreso(total);
     vista.mostrarRegistro();
@@ -242,16 +382,21 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
     esperarReporte(*reporte, entorno);
 
     Reglas reglas(DbCia, DBEnvio, regional, e.conteo);
-    for (std::size_t i = 0; i < total; ++i) {
-        comprobar(entorno);
-        const FilaAuditoria fila = lotes ? lotes->fila(i) : std::move(filas[i]);
-        ++resumen.registros;
-        vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
-        std::optional<Desenlace> d;
-        if (lotes) d = lotes->desenlace(i, fila);
-        if (d && fila.tipoEntero == tipoComprobante) reglas.completarComprobante(fila, *d);
-        if (d) anotar(fila, *d, *reporte, resumen, e.conteo);
-        else reglas.aplicar(fila, *reporte, resumen);
+    for (auto& t : tramos) {
+        for (std::size_t k = 0; k < t.aEscribir(); ++k) {
+            comprobar(entorno);
+            const std::size_t i = t.lugar(k);
+            const FilaAuditoria fila = t.lotes ? t.lotes->fila(i) : std::move(t.filas[i]);
+            ++resumen.registros;
+            vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
+            std::optional<Desenlace> d;
+            if (t.lotes) d = t.lotes->desenlace(i, fila);
+            if (d && fila.tipoEntero == tipoComprobante) reglas.completarComprobante(fila, *d);
+            if (d) anotar(fila, *d, *reporte, resumen, e.conteo);
+            else reglas.aplicar(fila, *reporte, resumen);
+        }
+        // The next statement's rows need no room beside these.
+        t = Tramo();
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/avisador.h"
 #include "db/conexion.h"
@@ -15,6 +17,19 @@
 #include "reconcile/vista_corrida.h"
 
 namespace autorep::conciliacion {
+
+// An audit row named by the values a run keeps of it (FilaAuditoria's forms):
+// AUDI_IDDOC as decimal text, AUDI_COD, AUDI_OPER, and AUDI_FECHA with
+// AUDI_HORA to the millisecond.
+struct FilaBuscada {
+    std::string idDoc;
+    std::string codigo;
+    std::string oper;
+    plataforma::FechaHora momento;
+};
+
+// Firebird 3 takes at most 1,500 values in one IN list.
+constexpr std::size_t maximoIdsPorConsulta = 1500;
 
 // What a run reads from the main window when it starts.
 struct EntradasCorrida {
@@ -31,6 +46,13 @@ struct EntradasCorrida {
     bool filaAFila = false;
     // What to count beside the lines (a revision counts more than a single run).
     Conteo conteo = {};
+    // Only these audit rows (the type and the range still apply), each looked
+    // up and written as a run of the whole range would; the other rows of
+    // their documents are neither written nor counted. The origin is asked
+    // only for their documents. Nothing: the whole range.
+    std::optional<std::vector<FilaBuscada>> soloFilas = std::nullopt;
+    // Document ids per audit statement of a restricted run.
+    std::size_t idsPorConsulta = maximoIdsPorConsulta;
 };
 
 struct EntornoCorrida {
@@ -47,6 +69,9 @@ struct EntornoCorrida {
     // Where the report goes when not to the application directory (a
     // revision's folder); the logs stay in the application directory.
     std::function<std::string()> directorioReporte = {};
+    // Where the run adds the audit rows it read (a restricted run reads the
+    // other rows of its documents too); none when null.
+    std::size_t* filasAuditoria = nullptr;
 };
 
 // The destination could not be connected; errorenvio.txt has its line.
@@ -61,6 +86,14 @@ std::optional<std::int64_t> tipoEntero(const std::string& tipo);
 // The audit query of a type and a date range. Dates go in as ISO text, which
 // Firebird reads the same way whatever the regional settings.
 std::string consultaAuditoria(const std::string& tipo, const plataforma::Fecha& desde, const plataforma::Fecha& hasta);
+// The audit statements of a run restricted to these rows: the audit query
+// narrowed to their documents' ids, as many ids to a statement as Firebird
+// takes (and at most `idsPorConsulta`), in the order of the ids. The ids go
+// in as numbers when AUDI_IDDOC is declared a whole number (`idEntero`),
+// else quoted. None when no row can be there.
+std::vector<std::string> consultasAuditoria(const std::string& tipo, const plataforma::Fecha& desde,
+                                            const plataforma::Fecha& hasta, const std::vector<FilaBuscada>& filas,
+                                            bool idEntero, std::size_t idsPorConsulta = maximoIdsPorConsulta);
 
 // The reconciliation run. Returns how it ended and what it counted. A
 // destination that cannot be connected is logged to errorenvio.txt and raised

@@ -159,6 +159,8 @@ int revisar(const lote::OpcionesLote& o, const std::string& directorio, const pl
             std::printf("%s\n", plataforma::aSistema(plataforma::textoVisible(linea)).c_str());
         }
         if (!r.resumen.empty()) std::printf("resumen: %s\n", plataforma::aSistema(r.resumen).c_str());
+        if (o.estadisticas)
+            std::fprintf(stderr, "sentencias: %zu\nfilas_auditoria: %zu\n", r.sentencias, r.filasAuditoria);
         return r.revision.estadoSalida;
     } catch (const std::exception& e) {
         escribirError(e.what());

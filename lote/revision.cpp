@@ -200,6 +200,8 @@ public:
             (hechos_[i] ? revision.pares : revision.sinRevisar).push_back(std::move(pares_[i]));
         // A stop that came once every pair was done leaves a whole revision.
         revision.interrumpida = cortada_ || !revision.sinRevisar.empty();
+        resultado_.sentencias = sentencias_;
+        resultado_.filasAuditoria = filasAuditoria_;
     }
 
 private:
@@ -259,6 +261,12 @@ private:
             fallarTodo(e.what());
             return;
         }
+        // The statements of the company's connections, however its pairs end.
+        struct Contar {
+            Revisor& r;
+            bd::Conexion &a, &b;
+            ~Contar() { r.sentencias_ += a.sentenciasEjecutadas() + b.sentenciasEjecutadas(); }
+        } contar{*this, DbCia, DBEnvio};
         for (const std::size_t i : aCorrer) {
             if (pedida()) return;
             correrPar(pares_[i], DbCia, DBEnvio, carpeta);
@@ -284,6 +292,15 @@ private:
         };
         auto entradas = entradasPar(o_, valores_, *lista_.buscar(p.compania), p.companiaDestino,
                                     std::to_string(p.tipo), conteo);
+        // A re-check reads only the audit rows of the findings it checks again.
+        if (porVerificar_) {
+            std::vector<conciliacion::FilaBuscada> filas;
+            for (const auto& h : porVerificar_->at({p.compania, p.tipo}))
+                filas.push_back({h.idDoc, h.codigo, h.oper, h.momento});
+            entradas.soloFilas = std::move(filas);
+        }
+        std::size_t filasAuditoria = 0;
+        corrida.filasAuditoria = &filasAuditoria;
         const auto t0 = std::chrono::steady_clock::now();
         // What the pair counted before a failure or a stop stays with it, as
         // do the whole lines its report holds.
@@ -301,6 +318,7 @@ private:
             p.error = acceso::traducirMensaje(e.what());
         }
         p.segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        filasAuditoria_ += filasAuditoria;
     }
 
     void avisar(std::string aviso) {
@@ -364,6 +382,7 @@ private:
     std::vector<Trabajo> trabajos_;
     std::atomic<std::size_t> siguiente_{0};
     std::atomic<bool> cortada_{false};
+    std::atomic<std::size_t> sentencias_{0}, filasAuditoria_{0};
 };
 
 // The page first and resumen.json last, each published whole: a monitor that

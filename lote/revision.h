@@ -51,6 +51,9 @@ struct ResultadoRevision {
     conciliacion::Revision revision;
     std::string carpeta;  // the revision folder
     std::string resumen;  // its resumen.json; empty when it could not be written
+    // What the pairs asked of the servers: statements executed and audit rows read.
+    std::size_t sentencias = 0;
+    std::size_t filasAuditoria = 0;
 };
 
 // A revision that cannot begin: its folder, or the origin's company list.

@@ -180,4 +180,74 @@ TEST_F(Comparacion, LaRevisionAnteriorYCuandoNoLaHay) {
     }
 }
 
+// A re-check reads only the first revision's findings, and passes once the
+// replica has caught up with every one.
+TEST_F(Comparacion, ReverificarSoloLosHallazgos) {
+    // More rows that are no finding: a re-check must not read them.
+    for (int i = 6; i <= 40; ++i) {
+        const std::string n = (i < 10 ? "00000" : "0000") + std::to_string(i);
+        e.enOrigen({Escenario::documento(21, i, "AB", n, "1.00")});
+        e.enDestino({Escenario::documento(21, 100 + i, "AB", n, "1.00")});
+        e.auditar("2016-10-10", "09:00:00", 21, i, 'I', "AB" + n);
+    }
+    // AB3 audited again: the finding is the I row and the U row.
+    e.auditar("2016-10-20", "09:00:00", 21, 3, 'U', "AB000003");
+    const auto a = revisar(opciones("a"));
+    ASSERT_EQ(a.revision.estadoSalida, 1);
+
+    struct Caso {
+        const char* nombre;
+        std::vector<std::string> cambio;  // on the destination before the re-check
+        int estado;
+        int persistentes, resueltos;
+        std::string lineas;  // the type 21 report
+    };
+    const std::vector<Caso> casos = {
+        {"nada cambió", {}, 1, 3, 0,
+         "AB000002,02/10/2016,20,No encontrado\r\nAB000003,03/10/2016,30,29\r\nAB000003,20/10/2016,30,29\r\n"
+         "AB000004,04/10/2016,40,No encontrado\r\n"},
+        {"la réplica se puso al día en parte",
+         {Escenario::documento(21, 92, "AB", "000002", "20.00"),
+          "UPDATE FACTURAS_COMPRA SET FACO_TOTAL = 30 WHERE FACO_NUMERO = '000003'",
+          "DELETE FROM FACTURAS_COMPRA WHERE FACO_NUMERO = '000005'"},
+         1, 1, 2,
+         "AB000002,02/10/2016,20,20\r\nAB000003,03/10/2016,30,30\r\nAB000003,20/10/2016,30,30\r\n"
+         "AB000004,04/10/2016,40,No encontrado\r\n"},
+        {"la réplica se puso al día del todo", {Escenario::documento(21, 94, "AB", "000004", "40.00")}, 0, 0, 3,
+         "AB000002,02/10/2016,20,20\r\nAB000003,03/10/2016,30,30\r\nAB000003,20/10/2016,30,30\r\n"
+         "AB000004,04/10/2016,40,40\r\n"},
+    };
+    int n = 0;
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        e.enDestino(c.cambio);
+        auto o = lote::leerOpcionesLote(
+            {"--reverificar", a.carpeta, "--usuario", "admin", "--revision", carpeta("r" + std::to_string(n++))},
+            {2016, 10, 31});
+        const auto r = revisar(o);
+        EXPECT_EQ(r.revision.estadoSalida, c.estado) << r.revision.mensaje;
+        EXPECT_EQ(r.filasAuditoria, 4u) << "only the findings' audit rows are read";
+        const auto j = resumen(r);
+        EXPECT_EQ(j["reverificacion_de"], a.carpeta);
+        EXPECT_EQ(j["comparada_con"], a.carpeta);
+        ASSERT_EQ(j["resultados"].size(), 1u) << "type 31 had no finding: it is not checked again";
+        const auto& p = par(j, 21);
+        EXPECT_EQ(p["persistentes"], c.persistentes);
+        EXPECT_EQ(p["resueltos"], c.resueltos);
+        EXPECT_EQ(p["nuevos"], 0);
+        EXPECT_EQ(prueba::contenido(r.carpeta + "/001/comparacion21.txt"), c.lineas);
+    }
+
+    // What cannot be checked again is an error of the re-check.
+    fs::create_directories(carpeta("vieja"));
+    std::ofstream(carpeta("vieja") + "/resumen.json")
+        << R"({"version": 1, "inicio": "2016-10-31T11:00:00+00:00", "origen": "o", "destino": "d", )"
+        << R"("desde": "2016-10-01", "hasta": "2016-10-31", "resultados": []})";
+    for (const auto& dir : {carpeta("vieja"), carpeta("ninguna")}) {
+        SCOPED_TRACE(dir);
+        const auto o = lote::leerOpcionesLote({"--reverificar", dir, "--usuario", "admin"}, {2016, 10, 31});
+        EXPECT_THROW(revisar(o), lote::ErrorRevision);
+    }
+}
+
 }  // namespace

@@ -91,6 +91,18 @@ TEST(OpcionesLote, ErroresQueNombranLaOpcion) {
         {con({"--tolerancia", "1"}), "--tolerancia"},
         {con({"--revision", ""}), "--revision"},
         {con({"--tipo", "21,31", "--desde", "2016-10-31", "--hasta", "2016-10-01"}), "--desde"},
+        {con({"--comparar-con", "r"}), "--comparar-con"},
+        {con({"--sin-comparar"}), "--sin-comparar"},
+        {con({"--tipo", "21,31", "--comparar-con", "r", "--sin-comparar"}), "--sin-comparar"},
+        {con({"--tipo", "21,31", "--comparar-con", ""}), "--comparar-con"},
+        {{"--reverificar", "", "--usuario", "a"}, "--reverificar"},
+        {{"--reverificar", "r"}, "--usuario"},
+        // What a re-check takes from the revision it checks cannot be given.
+        {{"--reverificar", "r", "--usuario", "a", "--compania", "001"}, "--compania"},
+        {{"--reverificar", "r", "--usuario", "a", "--tipo", "21"}, "--tipo"},
+        {{"--reverificar", "r", "--usuario", "a", "--desde", "2016-10-01"}, "--desde"},
+        {{"--reverificar", "r", "--usuario", "a", "--tolerancia", "1"}, "--tolerancia"},
+        {{"--reverificar", "r", "--usuario", "a", "--sin-comparar"}, "--sin-comparar"},
         // What the user typed comes back as typed (Windows-1252), not converted twice.
         {con({"--desde", "a\xF1o-01-01"}), "\"a\xF1o-01-01\""},
         {con({"--compania-destino", "Compa\xF1\xED" "a=1"}), "\"Compa\xF1\xED" "a\""},

@@ -342,7 +342,7 @@ Datos grafico(const std::vector<Json>& lineas) {
         for (const char* c : clases) total += numero(lineas[i], "hallazgos", c);
         maximo = std::max(maximo, total);
     }
-    const std::size_t ancho = std::max<std::size_t>(n, 40);
+    const std::size_t ancho = std::max<std::size_t>(n, 20);
     const double alto = 100, barra = n > 200 ? 1.0 : 0.8;
     Datos barras = lista();
     for (std::size_t k = 0; k < n; ++k) {
@@ -386,6 +386,11 @@ Datos grafico(const std::vector<Json>& lineas) {
     g.set("sinHallazgos", maximo == 0);
     g.set("primera", n ? momentoTexto(texto(lineas[desde], "inicio")) : std::string());
     g.set("ultima", n ? momentoTexto(texto(lineas.back(), "inicio")) : std::string());
+    // The first date stands under the first bar, unless the bars of a short
+    // history, drawn at the right, leave it no room beside the last date.
+    const double margen = 100.0 * static_cast<double>(ancho - n) / static_cast<double>(ancho);
+    g.set("margen", formatear(margen));
+    g.set("conPrimera", n > 1 && margen <= 70);
     g.set("recortado", lineas.size() > n);
     g.set("mostradas", std::to_string(n));
     return g;

@@ -314,6 +314,8 @@ window.addEventListener('load', () => {
                                                     b.top >= caja.top - 0.5 && b.bottom <= caja.bottom + 0.5);
     const filas = [...d.querySelectorAll('.revisiones tbody tr')];
     lineas.push(id + '-sobra=' + (d.documentElement.scrollWidth - d.documentElement.clientWidth));
+    const tabla = d.querySelector('.revisiones').parentElement;
+    lineas.push(id + '-tabla=' + (tabla.scrollWidth - tabla.clientWidth));
     lineas.push(id + '-grafico=' + (caja.width >= d.documentElement.clientWidth * 0.8 && caja.height >= 100 ? 'ancho' : 'angosto ' + caja.width + 'x' + caja.height));
     lineas.push(id + '-estados=' + estados.length);
     lineas.push(id + '-visibles=' + estados.filter(b => b.width >= 0.5 && b.height >= 4).length);
@@ -368,6 +370,8 @@ TEST(Historial, LaPaginaEnUnNavegadorDeVerdad) {
         const std::map<std::string, std::string> esperadas = {
             {una + "-sobra", "0"},  // a phone scrolls down, never sideways
             {muchas + "-sobra", "0"},
+            {una + "-tabla", "0"},  // every column on a 1280 px screen, and stacked on a phone
+            {muchas + "-tabla", "0"},
             {una + "-grafico", "ancho"},
             {muchas + "-grafico", "ancho"},
             {una + "-estados", "1"},

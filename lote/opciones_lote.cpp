@@ -66,7 +66,8 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
                                                       "destino", "usuario-destino", "clave-destino", "compania-destino",
                                                       "tipo",    "desde",     "hasta",           "directorio",
                                                       "espera-reporte", "revision", "paralelo", "margen-minutos",
-                                                      "tolerancia", "comparar-con", "reverificar"};
+                                                      "tolerancia", "comparar-con", "reverificar",
+                                                      "conservar"};
     std::map<std::string, std::string> valores;
     OpcionesLote o;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -216,6 +217,11 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     if (!o.esRevision() && (o.margenMinutos != 0 || valores.contains("tolerancia") || o.paralelo != 0))
         fallar("Las opciones --margen-minutos, --tolerancia y --paralelo son de una revisión (varias compañías o "
                "tipos, o --revision).");
+    if (valores.contains("conservar")) {
+        o.conservar = leerNatural("--conservar", valores["conservar"], 1, 100000);
+        if (!o.esRevision())
+            fallar("La opción --conservar es de una revisión (varias compañías o tipos, o --revision).");
+    }
     o.desde = valores.contains("desde") ? leerFecha("--desde", valores["desde"]) : plataforma::Fecha{hoy.anio, hoy.mes, 1};
     o.hasta = valores.contains("hasta") ? leerFecha("--hasta", valores["hasta"])
                                         : plataforma::Fecha{hoy.anio, hoy.mes, plataforma::diasDelMes(hoy.anio, hoy.mes)};
@@ -288,6 +294,10 @@ con un reporte por par, resumen.json y resumen.html.
                              pendiente (por omisión 0)
   --tolerancia X             importes que difieren a lo sumo X cuentan como
                              iguales en el resumen (por omisión 0)
+  --conservar N              tras la revisión, borra las revisiones más antiguas
+                             de su carpeta más allá de las N más recientes
+                             (nunca la nueva ni la comparada; por omisión,
+                             conserva todas)
   --fila-a-fila              busca cada fila por separado, como la referencia
                              (más lento sobre una red)
   --estadisticas             al final, las sentencias ejecutadas (en stderr)

@@ -31,6 +31,7 @@ struct OpcionesLote {
     unsigned paralelo = 0;                         // companies at once; 0: one per core
     int margenMinutos = 0;
     std::string tolerancia = "0";                  // decimal text with '.'
+    std::optional<unsigned> conservar;             // --conservar N: revisions kept in the folder
     // Whether the invocation writes a revision folder: --revision, or a list,
     // "todas" or "todos", which may name more than one pair.
     bool esRevision() const;

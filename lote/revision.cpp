@@ -20,6 +20,7 @@
 #include "platform/texto.h"
 #include "reconcile/corrida.h"
 #include "reconcile/hallazgos.h"
+#include "reconcile/historial.h"
 #include "reconcile/reglas.h"
 #include "reconcile/revision_leida.h"
 #include "reconcile/resumen_html.h"
@@ -559,6 +560,13 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision
     conciliacion::concluir(revision);
     revision.fin = plataforma::textoIso8601(entorno.reloj.ahora());
     escribirResumenes(resultado, entorno);
+    // The history is a view of the summaries, which monitors read: failing
+    // to update it is worth a warning, not a change of the revision's status.
+    if (!resultado.resumen.empty()) {
+        auto historial = conciliacion::actualizarHistorial(plataforma::carpetaPadre(resultado.carpeta), resultado.carpeta,
+                                                           o.conservar);
+        for (auto& aviso : historial.avisos) revision.avisos.push_back(std::move(aviso));
+    }
     return resultado;
 }
 

@@ -281,6 +281,47 @@ std::vector<std::string> subcarpetas(std::string_view nombre) {
     return r;
 }
 
+namespace {
+
+std::string deRuta(const std::filesystem::path& p) {
+#ifdef _WIN32
+    return deAncho(p.wstring());
+#else
+    return deSistema(p.string());
+#endif
+}
+
+// The form the file API takes for a folder that may lie deep.
+std::filesystem::path rutaCompleta(std::string_view nombre) {
+#ifdef _WIN32
+    return std::filesystem::path(rutaLarga(nombre));
+#else
+    return ruta(nombre);
+#endif
+}
+
+}  // namespace
+
+std::string carpetaPadre(std::string_view nombre) { return deRuta(ruta(nombre).parent_path()); }
+
+bool carpetasEn(std::string_view nombre, std::vector<std::string>& nombres) {
+    nombres.clear();
+    std::error_code ec;
+    std::filesystem::directory_iterator it(rutaCompleta(nombre), ec), fin;
+    for (; !ec && it != fin; it.increment(ec)) {
+        std::error_code tipo;
+        if (it->is_directory(tipo) && !it->is_symlink(tipo)) nombres.push_back(deRuta(it->path().filename()));
+    }
+    return !ec;
+}
+
+bool borrarCarpeta(std::string_view nombre, std::string& error) {
+    std::error_code ec;
+    std::filesystem::remove_all(rutaCompleta(nombre), ec);
+    if (ec) error = deSistema(ec.message());
+    return !ec;
+}
+
 bool escribirArchivo(std::string_view nombre, std::string_view contenido) {
     std::FILE* f = abrirArchivo(nombre, "wb");
     if (!f) return false;

@@ -74,6 +74,14 @@ std::string rutaAbsoluta(std::string_view nombre);
 bool carpetaVacia(std::string_view nombre);
 // The names of the folders directly inside a folder (none when it cannot be read).
 std::vector<std::string> subcarpetas(std::string_view nombre);
+// The folder that holds a file or folder: its path without the last name.
+std::string carpetaPadre(std::string_view nombre);
+// The names of the folders directly inside one, in no particular order;
+// false when it cannot be read.
+bool carpetasEn(std::string_view nombre, std::vector<std::string>& nombres);
+// A folder and everything in it; false, with the reason in `error`, when
+// something of it is left.
+bool borrarCarpeta(std::string_view nombre, std::string& error);
 
 // Writes a whole file anew; false when it cannot be written whole.
 bool escribirArchivo(std::string_view nombre, std::string_view contenido);

@@ -90,6 +90,11 @@ TEST(OpcionesLote, ErroresQueNombranLaOpcion) {
         {con({"--tipo", "21,31", "--tolerancia", "1."}), "--tolerancia"},
         {con({"--tolerancia", "1"}), "--tolerancia"},
         {con({"--revision", ""}), "--revision"},
+        {con({"--tipo", "21,31", "--conservar", "0"}), "--conservar"},
+        {con({"--tipo", "21,31", "--conservar", "-1"}), "--conservar"},
+        {con({"--tipo", "21,31", "--conservar", "2.5"}), "--conservar"},
+        {con({"--tipo", "21,31", "--conservar", ""}), "--conservar"},
+        {con({"--conservar", "5"}), "--conservar"},
         {con({"--tipo", "21,31", "--desde", "2016-10-31", "--hasta", "2016-10-01"}), "--desde"},
         {con({"--comparar-con", "r"}), "--comparar-con"},
         {con({"--sin-comparar"}), "--sin-comparar"},
@@ -156,6 +161,8 @@ TEST(OpcionesLote, ListasTodasYTodosHacenUnaRevision) {
     EXPECT_EQ(todas.paralelo, 3u);
     EXPECT_EQ(todas.margenMinutos, 90);
     EXPECT_EQ(todas.tolerancia, "0.05");
+    EXPECT_FALSE(todas.conservar) << "keeps every revision unless told";
+    EXPECT_EQ(leerOpcionesLote(con({"--revision", "/r", "--conservar=30"}), hoy).conservar, 30u);
     const auto pares = leerOpcionesLote(con({"--compania-destino", "001=101"}), hoy);
     EXPECT_EQ(pares.companiaDestino, "101") << "a pair for the one company is its destination";
 }

@@ -325,6 +325,9 @@ TEST_F(Revision, ElLoteEscribeLaCarpetaYSaleConElPeorEstado) {
         EXPECT_EQ(nlohmann::json::parse(prueba::contenido(resumen))["estado_salida"], c.estado);
         EXPECT_NE(r.salida.find("compañía destino"), std::string::npos) << "the table";
     }
+    // Each revision is a line of the history beside them.
+    const std::string historial = prueba::contenido(e.aplicacion() + "/revisiones/historial.jsonl");
+    EXPECT_EQ(std::count(historial.begin(), historial.end(), '\n'), 3) << historial;
     // The same pair alone stays a single run, exactly as before.
     const auto sola = lote({"--compania", "002", "--compania-destino", "102", "--tipo", "21"});
     EXPECT_EQ(sola.estado, 0);
@@ -450,6 +453,47 @@ TEST_F(Revision, LosTotalesCuentanCadaDocumentoUnaVez) {
 }
 
 // Summaries that cannot be written: no partial file, and the status says so.
+// Beside its revisions, the folder keeps their history; --conservar 1 keeps
+// the newest and the one it was compared with, if any.
+TEST_F(Revision, ElHistorialListaLasRevisionesYConservarBorraLasViejas) {
+    const std::string padre = e.dir.str() + "/revisiones";
+    auto o = opciones();
+    o.revision = padre + "/a";
+    const auto a = revisar(o);
+    ASSERT_FALSE(a.resumen.empty());
+    EXPECT_TRUE(a.revision.avisos.empty()) << a.revision.avisos.front();
+    o.revision = padre + "/b";
+    o.conservar = 1;
+    const auto b = revisar(o);
+    ASSERT_FALSE(b.resumen.empty());
+    EXPECT_TRUE(b.revision.avisos.empty()) << b.revision.avisos.front();
+
+    const auto resumenB = nlohmann::json::parse(prueba::contenido(b.resumen));
+    const bool comparada = resumenB.contains("comparada_con") && resumenB["comparada_con"].is_string();
+    EXPECT_EQ(fs::exists(padre + "/a/001/comparacion21.txt"), comparada);
+    std::vector<nlohmann::json> lineas;
+    std::ifstream historial(padre + "/historial.jsonl", std::ios::binary);
+    for (std::string l; std::getline(historial, l);) lineas.push_back(nlohmann::json::parse(l));
+    ASSERT_EQ(lineas.size(), comparada ? 2u : 1u);
+    const auto& ultima = lineas.back();
+    EXPECT_EQ(ultima["carpeta"], "b");
+    EXPECT_EQ(ultima["inicio"], resumenB["inicio"]);
+    EXPECT_EQ(ultima["estado_salida"], b.revision.estadoSalida);
+    std::size_t pares = 0, errores = 0, noEncontrados = 0, pendientes = 0;
+    for (const auto& [estado, n] : ultima["pares"].items()) pares += n.get<std::size_t>();
+    for (const auto& p : b.revision.pares) {
+        errores += p.estado == conciliacion::ParRevision::Estado::Error;
+        noEncontrados += p.resumen.noEncontrados;
+        pendientes += p.resumen.pendientes;
+    }
+    EXPECT_EQ(pares, b.revision.pares.size());
+    EXPECT_GT(errores, 0u) << "002 type 31";
+    EXPECT_EQ(ultima["pares"]["error"], errores);
+    EXPECT_EQ(ultima["hallazgos"]["no_encontrados"], noEncontrados);
+    EXPECT_EQ(ultima["hallazgos"]["pendientes"], pendientes);
+    EXPECT_NE(prueba::contenido(padre + "/indice.html").find("href=\"b/resumen.html\""), std::string::npos);
+}
+
 TEST_F(Revision, UnResumenQueNoSeEscribeEsUnError) {
     for (const char* falla : {"resumen.html", "resumen.json"}) {
         SCOPED_TRACE(falla);

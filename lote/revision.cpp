@@ -480,9 +480,8 @@ std::optional<conciliacion::RevisionLeida> revisionAnterior(const OpcionesLote& 
             return std::nullopt;
         }
     } else {
-        const auto barra = carpeta.find_last_of("/\\");
-        if (barra == std::string::npos) return std::nullopt;
-        anterior = conciliacion::buscarAnterior(carpeta.substr(0, barra), carpeta, o.origen, o.destino, inicio, avisos);
+        anterior = conciliacion::buscarAnterior(plataforma::carpetaPadre(carpeta), carpeta, o.origen, o.destino, inicio,
+                                                avisos);
         if (!anterior) return std::nullopt;
     }
     if (!anterior->conHallazgos()) {

@@ -266,21 +266,6 @@ std::string rutaAbsoluta(std::string_view nombre) {
 #endif
 }
 
-std::vector<std::string> subcarpetas(std::string_view nombre) {
-    std::vector<std::string> r;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(ruta(nombre), ec), fin; !ec && it != fin; it.increment(ec)) {
-        std::error_code e;
-        if (!it->is_directory(e) || e) continue;
-#ifdef _WIN32
-        r.push_back(deAncho(it->path().filename().wstring()));
-#else
-        r.push_back(deSistema(it->path().filename().string()));
-#endif
-    }
-    return r;
-}
-
 namespace {
 
 std::string deRuta(const std::filesystem::path& p) {

@@ -72,8 +72,6 @@ bool existe(std::string_view nombre);
 // The name made absolute from the current folder.
 std::string rutaAbsoluta(std::string_view nombre);
 bool carpetaVacia(std::string_view nombre);
-// The names of the folders directly inside a folder (none when it cannot be read).
-std::vector<std::string> subcarpetas(std::string_view nombre);
 // The folder that holds a file or folder: its path without the last name.
 std::string carpetaPadre(std::string_view nombre);
 // The names of the folders directly inside one, in no particular order;

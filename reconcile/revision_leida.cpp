@@ -1,5 +1,7 @@
 #include "reconcile/revision_leida.h"
 
+#include <cstdio>
+
 #include <nlohmann/json.hpp>
 
 #include "platform/cp1252.h"
@@ -32,6 +34,27 @@ std::optional<std::string> rutaHallazgos(const std::string& carpeta, const std::
     for (const auto& parte : {compania, nombre})
         if (parte.empty() || parte == "." || parte == ".." || parte.find('\\') != std::string::npos) return std::nullopt;
     return plataforma::rutaArchivo(plataforma::rutaArchivo(carpeta, "\\" + compania), "\\" + nombre);
+}
+
+// Seconds since 1970 (UTC) of an ISO 8601 moment with its offset, as this
+// program writes `inicio`: the local texts of two revisions on either side of
+// a change of summer time do not sort by the clock.
+std::optional<long long> segundosUtc(const std::string& t) {
+    plataforma::Fecha f;
+    unsigned mes = 0, dia = 0, h = 0, m = 0, s = 0, zh = 0, zm = 0;
+    char signo = 0;
+    if (std::sscanf(t.c_str(), "%d-%u-%uT%u:%u:%u%c%u:%u", &f.anio, &mes, &dia, &h, &m, &s, &signo, &zh, &zm) != 9 ||
+        (signo != '+' && signo != '-'))
+        return std::nullopt;
+    f.mes = mes;
+    f.dia = dia;
+    const long long zona = (signo == '-' ? -1 : 1) * static_cast<long long>(zh * 3600 + zm * 60);
+    return plataforma::diasDesde1970(f) * 86400LL + h * 3600LL + m * 60LL + s - zona;
+}
+
+bool antes(const std::string& a, const std::string& b) {
+    const auto sa = segundosUtc(a), sb = segundosUtc(b);
+    return sa && sb ? *sa < *sb : a < b;
 }
 
 }  // namespace
@@ -108,7 +131,9 @@ std::optional<RevisionLeida> buscarAnterior(const std::string& padre, const std:
                                             const std::string& origen, const std::string& destino,
                                             const std::string& inicio, std::vector<std::string>& avisos) {
     std::optional<RevisionLeida> mejor;
-    for (const auto& nombre : plataforma::subcarpetas(padre)) {
+    std::vector<std::string> nombres;
+    plataforma::carpetasEn(padre, nombres);
+    for (const auto& nombre : nombres) {
         const std::string carpeta = plataforma::rutaArchivo(padre, "\\" + nombre);
         if (plataforma::mismaRuta(carpeta, propia)) continue;
         // A folder without resumen.json is a revision at work, or not one at all.
@@ -119,9 +144,8 @@ std::optional<RevisionLeida> buscarAnterior(const std::string& padre, const std:
             avisos.push_back(plataforma::ansi("No se tuvo en cuenta la revisión ") + carpeta + ": " + error + ".");
             continue;
         }
-        // Both ISO 8601 texts of this program: one offset sorts by the clock.
-        if (r->reverificacion || r->origen != origen || r->destino != destino || !(r->inicio < inicio)) continue;
-        if (!mejor || mejor->inicio < r->inicio) mejor = std::move(r);
+        if (r->reverificacion || r->origen != origen || r->destino != destino || !antes(r->inicio, inicio)) continue;
+        if (!mejor || antes(mejor->inicio, r->inicio)) mejor = std::move(r);
     }
     return mejor;
 }

@@ -440,7 +440,9 @@ Datos datosPagina(const Revision& revision) {
         t.set("totalOrigen", total(r.totalOrigen));
         t.set("totalDestino", total(r.totalDestino));
         t.set("tiempo", duracion(par.segundos));
-        t.set("hayCambios", par.comparacion.has_value());
+        // Pairs with nothing new, persistent or resolved say nothing of it.
+        t.set("hayCambios", par.comparacion && par.comparacion->nuevos + par.comparacion->persistentes +
+                                                       par.comparacion->resueltos > 0);
         if (par.comparacion) t.set("cambios", cambios(*par.comparacion));
         totales.push_back(t);
     }

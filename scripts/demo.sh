@@ -178,6 +178,7 @@ echo "== autorep-lote --reverificar $primera (solo los hallazgos de la primera r
 estado=0
 "$compilado/autorep-lote" --reverificar "$primera" --usuario ADMIN --estadisticas || estado=$?
 echo "(estado de salida $estado)"
+echo "La historia de las revisiones: $(dirname "$primera")/indice.html"
 
 echo
 echo "La ventana sobre los mismos datos (usuario ADMIN, sin clave; compañía destino 001):"

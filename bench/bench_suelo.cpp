@@ -1,9 +1,12 @@
 // The run against the engine's own floor, in one run on one fixture: the
 // loopback server answers the set queries that yield the same answers (the
 // audit rows with each document's origin amount as a correlated subquery; one
-// destination lookup per document by prefix and number, likewise), then
-// autorep-lote runs through the same server. Prints both times, their ratio
-// and the run's peak memory. Needs scripts/servidor-prueba.sh.
+// destination lookup per document by prefix and number, likewise), fetched
+// with the bare client API (each row into the statement's own output
+// message, nothing converted), each alone and both at once as a run overlaps
+// them; then autorep-lote runs through the same server. The ratio is the run
+// against the overlapped floor. Prints the times and the run's peak memory.
+// Needs scripts/servidor-prueba.sh.
 // Usage: bench_suelo [--mezcla] [--conservar DIR] [N ...]   (default 100000 1000000)
 //   --mezcla     the bulk fixture's mix of types (21, 31, 61, 11, 1) instead of type 21 alone
 //   --conservar  keeps each fixture in DIR/<N>[-mezcla] and reuses it when there
@@ -15,11 +18,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <latch>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/lote_medido.h"
-#include "db/conexion.h"
+#include "db/cliente_fb.h"
 #include "tests/apoyo/base_prueba.h"
 #include "tests/apoyo/datos_masivos.h"
 #include "tests/apoyo/entorno_prueba.h"
@@ -73,16 +78,84 @@ std::vector<Suelo> suelos(bool mezcla) {
     return r;
 }
 
-double tiempoDe(const std::string& base, const std::string& sql, long& filas) {
-    bd::Conexion c;
-    c.ponerParametro("Database", "127.0.0.1:" + base);
-    c.ponerParametro("User_Name", prueba::usuarioServidor());
-    c.ponerParametro("Password", prueba::claveServidor());
-    c.conectar();
+// One set query fetched whole with the bare client API: signed in and
+// prepared first, then timed from the cursor's opening to its last row. The
+// latch lets two of them start together.
+class Consulta {
+public:
+    Consulta(const std::string& base, const std::string& sql) : st_(maestro()->getStatus()) {
+        using namespace Firebird;
+        IUtil* util = maestro()->getUtilInterface();
+        IXpbBuilder* dpb = util->getXpbBuilder(&st_, IXpbBuilder::DPB, nullptr, 0);
+        dpb->insertString(&st_, isc_dpb_user_name, prueba::usuarioServidor());
+        dpb->insertString(&st_, isc_dpb_password, prueba::claveServidor());
+        const std::string ruta = "127.0.0.1:" + base;
+        IProvider* proveedor = maestro()->getDispatcher();
+        att_ = proveedor->attachDatabase(&st_, ruta.c_str(), dpb->getBufferLength(&st_), dpb->getBuffer(&st_));
+        proveedor->release();
+        dpb->dispose();
+        IXpbBuilder* tpb = util->getXpbBuilder(&st_, IXpbBuilder::TPB, nullptr, 0);
+        for (const auto etiqueta : {isc_tpb_read, isc_tpb_read_committed, isc_tpb_rec_version}) tpb->insertTag(&st_, etiqueta);
+        tra_ = att_->startTransaction(&st_, tpb->getBufferLength(&st_), tpb->getBuffer(&st_));
+        tpb->dispose();
+        stmt_ = att_->prepare(&st_, tra_, 0, sql.c_str(), 3, IStatement::PREPARE_PREFETCH_METADATA);
+        meta_ = stmt_->getOutputMetadata(&st_);
+        fila_.resize(meta_->getMessageLength(&st_));
+    }
+    ~Consulta() {
+        Firebird::CheckStatusWrapper st(maestro()->getStatus());
+        if (meta_) meta_->release();
+        if (stmt_) stmt_->free(&st);
+        if (tra_) tra_->commit(&st);
+        if (att_) att_->detach(&st);
+        st.dispose();
+        st_.dispose();
+    }
+    Consulta(const Consulta&) = delete;
+    Consulta& operator=(const Consulta&) = delete;
+
+    // Seconds until the last row; the rows counted in `filas`.
+    double recorrer(long& filas) {
+        const auto t0 = std::chrono::steady_clock::now();
+        Firebird::IResultSet* cursor = stmt_->openCursor(&st_, tra_, nullptr, nullptr, meta_, 0);
+        filas = 0;
+        while (cursor->fetchNext(&st_, fila_.data()) == Firebird::IStatus::RESULT_OK) ++filas;
+        cursor->close(&st_);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+
+private:
+    static Firebird::IMaster* maestro() { return bd::fb::cargarClienteFirebird(); }
+    Firebird::ThrowStatusWrapper st_;
+    Firebird::IAttachment* att_ = nullptr;
+    Firebird::ITransaction* tra_ = nullptr;
+    Firebird::IStatement* stmt_ = nullptr;
+    Firebird::IMessageMetadata* meta_ = nullptr;
+    std::vector<unsigned char> fila_;
+};
+
+struct Suelos {
+    double origen = 0, destino = 0, juntos = 0;
+};
+
+// Each query alone, then both at once on connections of their own.
+Suelos medirSuelo(const std::string& origen, const std::string& sqlOrigen, const std::string& destino,
+                  const std::string& sqlDestino) {
+    Suelos r;
+    long filas = 0;
+    r.origen = Consulta(origen, sqlOrigen).recorrer(filas);
+    r.destino = Consulta(destino, sqlDestino).recorrer(filas);
+    Consulta o(origen, sqlOrigen), d(destino, sqlDestino);
+    std::latch salida(3);
+    long fo = 0, fd = 0;
+    std::thread ho([&] { salida.arrive_and_wait(); o.recorrer(fo); });
+    std::thread hd([&] { salida.arrive_and_wait(); d.recorrer(fd); });
     const auto t0 = std::chrono::steady_clock::now();
-    filas = 0;
-    c.recorrer(sql, {}, [&](const std::vector<bd::Valor>&) { ++filas; });
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    salida.arrive_and_wait();
+    ho.join();
+    hd.join();
+    r.juntos = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return r;
 }
 
 // The fixture of N rows: made afresh, or kept in (and taken from) a folder.
@@ -141,16 +214,22 @@ int main(int argc, char** argv) {
     }
     if (tamanios.empty()) tamanios = {100000, 1000000};
 
-    std::printf("%9s %7s %5s %10s %10s %10s %10s %8s %9s\n", "N", "tipos", "tipo", "suelo orig", "suelo dest", "suelo s",
-                "corrida s", "veces", "pico MiB");
+    std::printf("%9s %7s %5s %10s %10s %10s %10s %8s %9s\n", "N", "tipos", "tipo", "suelo orig", "suelo dest",
+                "suelo junt", "corrida s", "veces", "pico MiB");
     for (long n : tamanios) {
         const Fixture f = fixture(n, mezcla, conservar);
         double totalSuelo = 0, totalCorrida = 0;
         long pico = 0;
         for (const auto& s : suelos(mezcla)) {
-            long filasOrigen = 0, filasDestino = 0;
-            const double o = tiempoDe(f.origen, s.origen, filasOrigen);
-            const double d = tiempoDe(f.destino, s.destino, filasDestino);
+            Suelos suelo;
+            try {
+                suelo = medirSuelo(f.origen, s.origen, f.destino, s.destino);
+            } catch (const Firebird::FbException& e) {
+                char texto[512];
+                bd::fb::cargarClienteFirebird()->getUtilInterface()->formatStatus(texto, sizeof texto, e.getStatus());
+                std::fprintf(stderr, "bench_suelo: %s\n", texto);
+                return 1;
+            }
             const std::string via = "127.0.0.1:";
             const bench::Medida m = bench::correrLote({"--origen", via + f.servidorOrigen, "--usuario", prueba::usuarioServidor(),
                                          "--compania", "001", "--destino", via + f.servidorDestino, "--compania-destino",
@@ -161,10 +240,10 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "autorep-lote terminó con %d:\n%s", m.estado, m.error.c_str());
                 return 1;
             }
-            std::printf("%9ld %7s %5s %10.2f %10.2f %10.2f %10.2f %8.2f %9ld\n", n, mezcla ? "mezcla" : "21", s.tipo, o, d,
-                        o + d, m.segundos, m.segundos / (o + d), m.memoriaMiB);
+            std::printf("%9ld %7s %5s %10.2f %10.2f %10.2f %10.2f %8.2f %9ld\n", n, mezcla ? "mezcla" : "21", s.tipo,
+                        suelo.origen, suelo.destino, suelo.juntos, m.segundos, m.segundos / suelo.juntos, m.memoriaMiB);
             std::fflush(stdout);
-            totalSuelo += o + d;
+            totalSuelo += suelo.juntos;
             totalCorrida += m.segundos;
             pico = std::max(pico, m.memoriaMiB);
         }

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <unordered_set>
 
 #include "ctrlaccesoautorep/enomanejada.h"
@@ -285,12 +286,14 @@ private:
         // Every finding goes to the pair's findings file, and its document to
         // the set the revision before is compared with.
         std::string lineas;
-        std::unordered_set<std::string> documentos;
+        std::unordered_set<std::string> documentos, leidos;
         auto conteo = conteo_;
         conteo.anotarHallazgo = [&](const conciliacion::Hallazgo& h) {
             lineas += conciliacion::lineaHallazgo(h);
             documentos.insert(h.codigo);
         };
+        // A re-check resolves only what it read again.
+        if (porVerificar_) conteo.anotarFila = [&](const std::string& codigo) { leidos.insert(codigo); };
         auto entradas = entradasPar(o_, valores_, *lista_.buscar(p.compania), p.companiaDestino,
                                     std::to_string(p.tipo), conteo);
         // A re-check reads only the audit rows of the findings it checks again.
@@ -309,7 +312,7 @@ private:
             conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, corrida, p.resumen);
             p.estado = conciliacion::estadoDe(p.resumen);
             guardarHallazgos(p, carpeta, lineas);
-            comparar(p, documentos);
+            comparar(p, documentos, porVerificar_ ? &leidos : nullptr);
         } catch (const conciliacion::CorridaInterrumpida& e) {
             p.error = e.what();
             p.incompleto = true;
@@ -341,15 +344,19 @@ private:
 
     // New, persistent and resolved documents beside the same pair of the
     // revision before; the listed findings marked, the persistent first.
-    void comparar(ParRevision& p, const std::unordered_set<std::string>& documentos) {
+    void comparar(ParRevision& p, const std::unordered_set<std::string>& documentos,
+                  const std::unordered_set<std::string>* leidos) {
         if (!anterior_) return;
         const auto previo = std::find_if(anterior_->pares.begin(), anterior_->pares.end(), [&](const auto& a) {
             return a.compania == p.compania && a.companiaDestino == p.companiaDestino && a.tipo == p.tipo;
         });
         // A pair that failed or was cut short there found what it found so far.
         if (previo == anterior_->pares.end() || previo->hallazgos.empty() || previo->incompleto ||
-            previo->estado == "error")
+            previo->estado == "error") {
+            avisar(ansi("No se comparó ") + p.compania + ", tipo " + std::to_string(p.tipo) + ansi(" con la revisión ") +
+                   anterior_->carpeta + ansi(": allí ese par no se completó."));
             return;
+        }
         std::string error;
         const auto hallados = conciliacion::HallazgosAnteriores::leer(previo->hallazgos, error);
         if (!hallados) {
@@ -357,7 +364,7 @@ private:
                    ansi(", con la revisión anterior: ") + error + ".");
             return;
         }
-        p.comparacion = hallados->comparar(documentos, o_.desde, o_.hasta);
+        p.comparacion = hallados->comparar(documentos, o_.desde, o_.hasta, leidos);
         auto& lista = p.resumen.hallazgos;
         for (auto& h : lista)
             h.marca = hallados->contiene(h.codigo) ? conciliacion::Hallazgo::Marca::Persistente
@@ -420,9 +427,11 @@ namespace {
 using FilasPorPar = std::map<std::pair<std::string, std::int64_t>, std::vector<conciliacion::Hallazgo>>;
 
 // The revision a re-check checks again: its servers (unless given), pairs,
-// range and rules go into the options, its findings into `filas`.
+// range and rules go into the options, its findings into `filas`; a pair
+// that did not complete there has no findings to trust, and goes into
+// `sinCompletar` as an error pair: nothing of it was ever checked.
 conciliacion::RevisionLeida prepararReverificacion(OpcionesLote& o, FilasPorPar& filas,
-                                                  std::vector<std::string>& avisos) {
+                                                  std::vector<ParRevision>& sinCompletar) {
     const std::string carpeta = plataforma::rutaAbsoluta(*o.reverificar);
     std::string error;
     auto r = conciliacion::leerRevision(carpeta, error);
@@ -444,10 +453,15 @@ conciliacion::RevisionLeida prepararReverificacion(OpcionesLote& o, FilasPorPar&
     o.destinos.clear();
     for (const auto& par : r->pares) {
         if (par.hallazgos.empty()) {
-            if (par.estado == "error" || par.incompleto)
-                avisos.push_back(ansi("El par ") + par.compania + ", tipo " + std::to_string(par.tipo) +
-                                 ansi(" no se completó en la revisión ") + carpeta +
-                                 ansi(": no tiene hallazgos que volver a verificar."));
+            if (par.estado == "error" || par.incompleto) {
+                ParRevision p;
+                p.compania = par.compania;
+                p.companiaDestino = par.companiaDestino;
+                p.tipo = par.tipo;
+                p.error = ansi("El par no se completó en la revisión ") + carpeta +
+                          ansi(": no hay hallazgos suyos que volver a verificar; revíselo con una revisión completa.");
+                sinCompletar.push_back(std::move(p));
+            }
             continue;
         }
         auto hallazgos = conciliacion::leerHallazgos(par.hallazgos, error);
@@ -500,9 +514,10 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision
     conciliacion::Revision& revision = resultado.revision;
     OpcionesLote o = opciones;
     FilasPorPar porVerificar;
+    std::vector<ParRevision> sinCompletar;
     std::optional<conciliacion::RevisionLeida> anterior;
     if (o.reverificar) {
-        anterior = prepararReverificacion(o, porVerificar, revision.avisos);
+        anterior = prepararReverificacion(o, porVerificar, sinCompletar);
         revision.reverificacionDe = anterior->carpeta;
     }
     revision.inicio = plataforma::textoIso8601(inicio);
@@ -550,8 +565,16 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision
     conteo.totales = true;
     conteo.maximoHallazgos = hallazgosPorPar;
     auto pares = elegirPares(o, lista);
-    if (o.reverificar)
+    if (o.reverificar) {
         std::erase_if(pares, [&](const ParRevision& p) { return !porVerificar.count({p.compania, p.tipo}); });
+        for (auto& p : sinCompletar) {
+            if (const auto* fila = lista.buscar(p.compania)) p.nombreCompania = fila->nombre;
+            pares.push_back(std::move(p));
+        }
+        std::stable_sort(pares.begin(), pares.end(), [](const ParRevision& a, const ParRevision& b) {
+            return std::tie(a.compania, a.tipo) < std::tie(b.compania, b.tipo);
+        });
+    }
     Revisor(o, entorno, valores, lista, resultado, conteo, anterior ? &*anterior : nullptr,
             o.reverificar ? &porVerificar : nullptr)
         .correr(std::move(pares));
@@ -562,8 +585,14 @@ ResultadoRevision ejecutarRevision(const OpcionesLote& opciones, EntornoRevision
     // The history is a view of the summaries, which monitors read: failing
     // to update it is worth a warning, not a change of the revision's status.
     if (!resultado.resumen.empty()) {
+        // Old revisions go only after one that completed: nights of a replica
+        // out of reach must not wipe out the last good revisions.
+        const bool completa = revision.estadoSalida != conciliacion::salida::error &&
+                              revision.estadoSalida != conciliacion::salida::interrumpida;
+        if (o.conservar && !completa)
+            revision.avisos.push_back(ansi("No se borraron revisiones antiguas (--conservar): esta no se completó."));
         auto historial = conciliacion::actualizarHistorial(plataforma::carpetaPadre(resultado.carpeta), resultado.carpeta,
-                                                           o.conservar);
+                                                           completa ? o.conservar : std::nullopt);
         for (auto& aviso : historial.avisos) revision.avisos.push_back(std::move(aviso));
     }
     return resultado;

@@ -287,6 +287,12 @@ std::filesystem::path rutaCompleta(std::string_view nombre) {
 
 }  // namespace
 
+bool mismoArchivo(std::string_view a, std::string_view b) {
+    std::error_code ec;
+    const bool igual = std::filesystem::equivalent(ruta(a), ruta(b), ec);
+    return !ec && igual;
+}
+
 std::string carpetaPadre(std::string_view nombre) { return deRuta(ruta(nombre).parent_path()); }
 
 bool carpetasEn(std::string_view nombre, std::vector<std::string>& nombres) {

@@ -72,6 +72,9 @@ bool existe(std::string_view nombre);
 // The name made absolute from the current folder.
 std::string rutaAbsoluta(std::string_view nombre);
 bool carpetaVacia(std::string_view nombre);
+// Whether two names reach the same file or folder on the disk (through a
+// link, another drive letter or share); false when either cannot be reached.
+bool mismoArchivo(std::string_view a, std::string_view b);
 // The folder that holds a file or folder: its path without the last name.
 std::string carpetaPadre(std::string_view nombre);
 // The names of the folders directly inside one, in no particular order;

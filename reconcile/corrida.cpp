@@ -388,6 +388,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
             const std::size_t i = t.lugar(k);
             const FilaAuditoria fila = t.lotes ? t.lotes->fila(i) : std::move(t.filas[i]);
             ++resumen.registros;
+            if (e.conteo.anotarFila) e.conteo.anotarFila(fila.codigo);
             vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
             std::optional<Desenlace> d;
             if (t.lotes) d = t.lotes->desenlace(i, fila);

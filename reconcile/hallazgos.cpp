@@ -143,11 +143,14 @@ std::optional<HallazgosAnteriores> HallazgosAnteriores::leer(const std::string& 
 
 HallazgosAnteriores::Cuentas HallazgosAnteriores::comparar(const std::unordered_set<std::string>& actuales,
                                                           const plataforma::Fecha& desde,
-                                                          const plataforma::Fecha& hasta) const {
+                                                          const plataforma::Fecha& hasta,
+                                                          const std::unordered_set<std::string>* leidos) const {
     Cuentas c;
     for (const auto& codigo : actuales) ++(contiene(codigo) ? c.persistentes : c.nuevos);
-    for (const auto& [codigo, momento] : documentos_)
-        if (!actuales.count(codigo) && !(momento.fecha < desde) && !(hasta < momento.fecha)) ++c.resueltos;
+    for (const auto& [codigo, momento] : documentos_) {
+        if (actuales.count(codigo) || momento.fecha < desde || hasta < momento.fecha) continue;
+        ++(leidos && !leidos->count(codigo) ? c.sinVerificar : c.resueltos);
+    }
     return c;
 }
 

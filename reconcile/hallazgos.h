@@ -46,12 +46,17 @@ public:
 
     struct Cuentas {
         std::size_t nuevos = 0, persistentes = 0, resueltos = 0;
+        // A re-check's documents whose audit rows could not be read again:
+        // neither resolved nor remaining, but not checked.
+        std::size_t sinVerificar = 0;
     };
     // Documents found now and not before, found both times, and found before
     // but no more. A document found before whose audit rows lie outside this
-    // revision's range was not looked at again: it is not resolved.
+    // revision's range was not looked at again: it is not resolved. With
+    // `leidos` (a re-check), only a document whose audit row was read again
+    // can be resolved; the others are counted as not checked.
     Cuentas comparar(const std::unordered_set<std::string>& actuales, const plataforma::Fecha& desde,
-                     const plataforma::Fecha& hasta) const;
+                     const plataforma::Fecha& hasta, const std::unordered_set<std::string>* leidos = nullptr) const;
 
 private:
     std::unordered_map<std::string, plataforma::FechaHora> documentos_;

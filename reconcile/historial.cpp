@@ -476,7 +476,7 @@ ResultadoHistorial actualizarHistorial(const std::string& padre, const std::stri
             const std::string nombre = plataforma::utf8ACp1252((*it)["carpeta"].get<std::string>());
             const std::string carpeta = enCarpeta(padre, nombre);
             const bool protegida = std::any_of(protegidas.begin(), protegidas.end(), [&](const std::string& p) {
-                return plataforma::mismaRuta(p, carpeta);
+                return plataforma::mismaRuta(p, carpeta) || plataforma::mismoArchivo(p, carpeta);
             });
             if (recientes++ < *conservar || protegida) {
                 quedan.push_back(std::move(*it));

@@ -55,6 +55,8 @@ struct Conteo {
     std::size_t maximoHallazgos = 0;
     // Called with every finding, those beyond the page's share too.
     std::function<void(const Hallazgo&)> anotarHallazgo = {};
+    // Called with the document code of every audit row read.
+    std::function<void(const std::string&)> anotarFila = {};
 };
 
 // What a run did, counted as it wrote.

@@ -47,6 +47,7 @@ std::string jsonRevision(const Revision& v) {
             {"nuevos", p.comparacion ? ordered_json(p.comparacion->nuevos) : ordered_json(nullptr)},
             {"persistentes", p.comparacion ? ordered_json(p.comparacion->persistentes) : ordered_json(nullptr)},
             {"resueltos", p.comparacion ? ordered_json(p.comparacion->resueltos) : ordered_json(nullptr)},
+            {"sin_verificar", p.comparacion ? ordered_json(p.comparacion->sinVerificar) : ordered_json(nullptr)},
         });
     }
     ordered_json sinRevisar = ordered_json::array();

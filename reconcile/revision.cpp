@@ -47,14 +47,20 @@ void concluir(Revision& v) {
     } else if (!v.reverificacionDe.empty()) {
         // A re-check passes when no finding of the revision it checks remains;
         // a pending one remains too: the replica has not caught up with it.
-        std::size_t quedan = 0, resueltos = 0;
+        std::size_t quedan = 0, resueltos = 0, sinVerificar = 0;
         for (const auto& p : v.pares) {
             if (!p.comparacion) continue;
             quedan += p.comparacion->persistentes + p.comparacion->nuevos;
             resueltos += p.comparacion->resueltos;
+            sinVerificar += p.comparacion->sinVerificar;
         }
-        v.estadoSalida = error ? salida::error : quedan ? salida::diferencias : salida::completa;
-        if (v.mensaje.empty() && !error)
+        v.estadoSalida = error || sinVerificar ? salida::error : quedan ? salida::diferencias : salida::completa;
+        if (v.mensaje.empty() && !error && sinVerificar)
+            v.mensaje = std::to_string(sinVerificar) +
+                        plataforma::ansi(" documentos con hallazgos no se pudieron volver a verificar: su fila de "
+                                         "auditoría ya no está en el origen como estaba. Quedan ") +
+                        std::to_string(quedan) + plataforma::ansi(" y se resolvieron ") + std::to_string(resueltos) + ".";
+        else if (v.mensaje.empty() && !error)
             v.mensaje = quedan ? plataforma::ansi("Quedan ") + std::to_string(quedan) +
                                      plataforma::ansi(" documentos con hallazgos de la revisión ") + v.reverificacionDe +
                                      plataforma::ansi("; se resolvieron ") + std::to_string(resueltos) + "."

@@ -52,9 +52,19 @@ std::optional<long long> segundosUtc(const std::string& t) {
     return plataforma::diasDesde1970(f) * 86400LL + h * 3600LL + m * 60LL + s - zona;
 }
 
-bool antes(const std::string& a, const std::string& b) {
+// -1, 0 or 1 as `a` is before, in the same second as, or after `b`.
+int orden(const std::string& a, const std::string& b) {
     const auto sa = segundosUtc(a), sb = segundosUtc(b);
-    return sa && sb ? *sa < *sb : a < b;
+    if (sa && sb) return *sa < *sb ? -1 : *sb < *sa ? 1 : 0;
+    return a < b ? -1 : b < a ? 1 : 0;
+}
+
+// Revisions begun in one second are told apart by their end, then by their
+// folders' names (a default name gets -2, -3... in that second).
+bool anterior(const RevisionLeida& a, const RevisionLeida& b) {
+    if (const int o = orden(a.inicio, b.inicio)) return o < 0;
+    if (const int o = orden(a.fin, b.fin)) return o < 0;
+    return a.carpeta.size() != b.carpeta.size() ? a.carpeta.size() < b.carpeta.size() : a.carpeta < b.carpeta;
 }
 
 }  // namespace
@@ -98,6 +108,7 @@ std::optional<RevisionLeida> leerRevision(const std::string& carpeta, std::strin
     const auto fDesde = fechaIso(*desde), fHasta = fechaIso(*hasta);
     if (!fDesde || !fHasta) return invalido();
     r.inicio = *inicio;
+    r.fin = texto(j, "fin").value_or("");
     r.origen = *origen;
     r.destino = *destino;
     r.desde = *fDesde;
@@ -144,8 +155,10 @@ std::optional<RevisionLeida> buscarAnterior(const std::string& padre, const std:
             avisos.push_back(plataforma::ansi("No se tuvo en cuenta la revisión ") + carpeta + ": " + error + ".");
             continue;
         }
-        if (r->reverificacion || r->origen != origen || r->destino != destino || !antes(r->inicio, inicio)) continue;
-        if (!mejor || antes(mejor->inicio, r->inicio)) mejor = std::move(r);
+        if (r->reverificacion || r->interrumpida || r->origen != origen || r->destino != destino ||
+            orden(r->inicio, inicio) > 0)
+            continue;
+        if (!mejor || anterior(*mejor, *r)) mejor = std::move(r);
     }
     return mejor;
 }

@@ -22,7 +22,7 @@ struct ParLeido {
 struct RevisionLeida {
     std::string carpeta;
     int version = 0;
-    std::string inicio, origen, destino;
+    std::string inicio, fin, origen, destino;
     plataforma::Fecha desde, hasta;
     int margenMinutos = 0;
     std::string tolerancia;
@@ -41,8 +41,9 @@ constexpr int versionResumen = 2;
 std::optional<RevisionLeida> leerRevision(const std::string& carpeta, std::string& error);
 
 // The latest revision in `padre`, other than `propia`, that began before
-// `inicio` and checked the same two servers; re-checks are not counted. A
-// folder whose resumen.json cannot be read is named in `avisos`.
+// `inicio` (or in its second) and checked the same two servers. Re-checks and
+// revisions cut short by a stop are not counted: neither looked at everything.
+// A folder whose resumen.json cannot be read is named in `avisos`.
 std::optional<RevisionLeida> buscarAnterior(const std::string& padre, const std::string& propia,
                                             const std::string& origen, const std::string& destino,
                                             const std::string& inicio, std::vector<std::string>& avisos);

@@ -138,9 +138,15 @@ TEST_F(Comparacion, LaRevisionAnteriorYCuandoNoLaHay) {
     std::ofstream(carpeta("vieja") + "/resumen.json")
         << R"({"version": 1, "inicio": "2016-10-31T11:00:00+00:00", "origen": ")" << e.servidorOrigen()
         << R"(", "destino": ")" << e.servidorDestino() << R"(", "desde": "2016-10-01", "hasta": "2016-10-31", "resultados": []})";
-    // Cut short, and of another server: neither is compared with.
+    // A file cut short, and a revision a stop cut short: neither is compared
+    // with, though the second began later than `a`.
     fs::create_directories(carpeta("cortada"));
     std::ofstream(carpeta("cortada") + "/resumen.json") << R"({"version": 2, "inicio": "2016-10-31T12:)";
+    fs::copy(a.carpeta, carpeta("parada"), fs::copy_options::recursive);
+    auto parada = resumen(a);
+    parada["inicio"] = "2016-10-31T12:00:30+00:00";
+    parada["interrumpido"] = true;
+    std::ofstream(carpeta("parada") + "/resumen.json", std::ios::trunc) << parada.dump();
     const std::string hallazgosA = a.carpeta + "/001/hallazgos21.jsonl";
 
     struct Caso {
@@ -201,6 +207,9 @@ TEST_F(Comparacion, ReverificarSoloLosHallazgos) {
         int estado;
         int persistentes, resueltos;
         std::string lineas;  // the type 21 report
+        std::vector<std::string> enOrigen = {};
+        int sinVerificar = 0;
+        std::size_t filas = 4;  // audit rows read
     };
     const std::vector<Caso> casos = {
         {"nada cambió", {}, 1, 3, 0,
@@ -216,17 +225,22 @@ TEST_F(Comparacion, ReverificarSoloLosHallazgos) {
         {"la réplica se puso al día del todo", {Escenario::documento(21, 94, "AB", "000004", "40.00")}, 0, 0, 3,
          "AB000002,02/10/2016,20,20\r\nAB000003,03/10/2016,30,30\r\nAB000003,20/10/2016,30,30\r\n"
          "AB000004,04/10/2016,40,40\r\n"},
+        // A finding whose audit row is gone was not checked: not resolved, and no pass.
+        {"la fila de auditoría de un hallazgo ya no está", {}, 2, 0, 2,
+         "AB000002,02/10/2016,20,20\r\nAB000003,03/10/2016,30,30\r\nAB000003,20/10/2016,30,30\r\n",
+         {"DELETE FROM AUDITORIA WHERE AUDI_IDDOC = 4"}, 1, 3},
     };
     int n = 0;
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         e.enDestino(c.cambio);
+        e.enOrigen(c.enOrigen);
         auto o = lote::leerOpcionesLote(
             {"--reverificar", a.carpeta, "--usuario", "admin", "--revision", carpeta("r" + std::to_string(n++))},
             {2016, 10, 31});
         const auto r = revisar(o);
         EXPECT_EQ(r.revision.estadoSalida, c.estado) << r.revision.mensaje;
-        EXPECT_EQ(r.filasAuditoria, 4u) << "only the findings' audit rows are read";
+        EXPECT_EQ(r.filasAuditoria, c.filas) << "only the findings' audit rows are read";
         const auto j = resumen(r);
         EXPECT_EQ(j["reverificacion_de"], a.carpeta);
         EXPECT_EQ(j["comparada_con"], a.carpeta);
@@ -235,8 +249,24 @@ TEST_F(Comparacion, ReverificarSoloLosHallazgos) {
         EXPECT_EQ(p["persistentes"], c.persistentes);
         EXPECT_EQ(p["resueltos"], c.resueltos);
         EXPECT_EQ(p["nuevos"], 0);
+        EXPECT_EQ(p["sin_verificar"], c.sinVerificar);
         EXPECT_EQ(prueba::contenido(r.carpeta + "/001/comparacion21.txt"), c.lineas);
     }
+
+    // A pair that did not complete in the revision checked again was never
+    // checked: the re-check cannot pass for it.
+    fs::copy(a.carpeta, carpeta("con-error"), fs::copy_options::recursive);
+    auto conError = resumen(a);
+    for (auto& p : conError["resultados"])
+        if (p["tipo"] == 31) {
+            p["estado"] = "error";
+            p["hallazgos"] = nullptr;
+        }
+    std::ofstream(carpeta("con-error") + "/resumen.json", std::ios::trunc) << conError.dump();
+    const auto r = revisar(lote::leerOpcionesLote(
+        {"--reverificar", carpeta("con-error"), "--usuario", "admin", "--revision", carpeta("r-error")}, {2016, 10, 31}));
+    EXPECT_EQ(r.revision.estadoSalida, 2);
+    EXPECT_EQ(par(resumen(r), 31)["estado"], "error");
 
     // What cannot be checked again is an error of the re-check.
     fs::create_directories(carpeta("vieja"));
@@ -248,6 +278,23 @@ TEST_F(Comparacion, ReverificarSoloLosHallazgos) {
         const auto o = lote::leerOpcionesLote({"--reverificar", dir, "--usuario", "admin"}, {2016, 10, 31});
         EXPECT_THROW(revisar(o), lote::ErrorRevision);
     }
+}
+
+// Old revisions go only after a revision that completed.
+TEST_F(Comparacion, ConservarNoBorraTrasUnaRevisionFallida) {
+    const auto a = revisar(opciones("a"));
+    ASSERT_EQ(a.revision.estadoSalida, 1);
+    // A destination company that does not exist: every pair fails.
+    auto o = opciones("b", {"--conservar", "1"});
+    o.destinos["001"] = o.companiaDestino = "999";
+    const auto b = revisar(o);
+    ASSERT_EQ(b.revision.estadoSalida, 2);
+    EXPECT_TRUE(fs::exists(a.carpeta + "/resumen.json"));
+    const auto c = revisar(opciones("c", {"--conservar", "1"}));
+    ASSERT_EQ(c.revision.estadoSalida, 1);
+    EXPECT_EQ(resumen(c)["comparada_con"], b.carpeta);
+    EXPECT_TRUE(fs::exists(b.carpeta)) << "the revision compared with stays";
+    EXPECT_FALSE(fs::exists(a.carpeta)) << "beyond the newest one, after a revision that completed";
 }
 
 }  // namespace

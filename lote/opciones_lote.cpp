@@ -285,7 +285,8 @@ con un reporte por par, resumen.json y resumen.html.
                              DIR (servidores, pares y rango de esa revisión;
                              --origen y --destino, si se dan, los reemplazan) y
                              escribe una revisión nueva; sale con 0 si no queda
-                             ninguno, 1 si quedan
+                             ninguno, 1 si quedan, 2 si alguno no se pudo
+                             volver a verificar
   --paralelo N               compañías revisadas a la vez (por omisión, una por
                              núcleo)
   --margen-minutos N         lo no encontrado, y las modificaciones con otro

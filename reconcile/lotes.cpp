@@ -421,12 +421,13 @@ void LecturaPorLotes::entregar(VistaCorrida& vista, const Entrega& entrega, std:
             const FilaAuditoria f = fila(t.filasDe[i]);
             entrega(f, desenlace(t, i, f));
         }
-        // Handed over: only the shell stays.
-        t.filasDe = {};
-        t.origenValores = {};
+        // Handed over: only the shell stays. Each member is replaced by a new
+        // one, since `= {}` would empty a vector but keep its storage.
+        t.filasDe = std::vector<Fila>();
+        t.origenValores = ValoresCompactos();
         t.destino = t.conteo = t.sumas = t.sumasOrigen = Respuestas();
-        t.sumaDeClave = {};
-        t.sumaOrigenDeId = {};
+        t.sumaDeClave = std::vector<std::int64_t>();
+        t.sumaOrigenDeId = std::unordered_map<std::int64_t, std::size_t>();
         espera.lock();
         ++entregados_;
     }
@@ -669,9 +670,11 @@ void LecturaPorLotes::resolverDudosos(Trozo& t) {
     if (ids.empty()) return;
     Respuestas r;
     try {
-        r = Buscador(origen_, regla_->origen).buscar(ids, interrupcion_);
+        if (!origenDudosos_) origenDudosos_ = std::make_unique<Buscador>(origen_, regla_->origen);
+        r = origenDudosos_->buscar(ids, interrupcion_);
     } catch (const bd::ErrorBaseDatos&) {
         if (interrupcion_) interrupcion_->comprobar();
+        origenDudosos_.reset();
         for (Fila& f : t.filasDe)
             if (f.origen == Origen::Dudoso) f.origen = Origen::SinPreguntar;
         return;
@@ -704,10 +707,12 @@ void LecturaPorLotes::buscarSumasDeOrigen(Trozo& t) {
     }
     if (ids.empty()) return;
     try {
-        t.sumasOrigen = Buscador(origen_, *regla_->sumasOrigen).buscar(ids, interrupcion_);
+        if (!origenSumas_) origenSumas_ = std::make_unique<Buscador>(origen_, *regla_->sumasOrigen);
+        t.sumasOrigen = origenSumas_->buscar(ids, interrupcion_);
     } catch (const bd::ErrorBaseDatos&) {
         // The rule meets the error row by row, at its row.
         if (interrupcion_) interrupcion_->comprobar();
+        origenSumas_.reset();
         t.sumaOrigenDeId.clear();
     }
 }

@@ -141,6 +141,9 @@ private:
     std::size_t entregados_ = 0;     // stretches handed to the run
     bool fases_ = true;
     std::unique_ptr<Destino> propio_;  // the run's own lookups, on its destination connection
+    // The origin's second askings, prepared once for every stretch: a
+    // statement prepared per stretch costs more than its lookups.
+    std::unique_ptr<Buscador> origenDudosos_, origenSumas_;
     std::deque<Trozo*> devueltos_;   // left by a retired thread, taken first
     std::vector<std::string> avisos_;
     std::size_t filasBuscadas_ = 0;

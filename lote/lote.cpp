@@ -68,6 +68,7 @@ public:
         hechos_ = 0;
         inicio_ = std::chrono::steady_clock::now();
     }
+    void conocerTotal(std::size_t total, std::size_t) override { total_ = total; }
     void mostrarRegistro() override {}
     void ocultarRegistro() override { dibujar(true); }
     void avanzar(const std::string&) override {

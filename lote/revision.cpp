@@ -54,6 +54,10 @@ public:
         hechos_ = 0;
         tablero_.avanzar(compania_, tipo_, fase_, 0, total_);
     }
+    void conocerTotal(std::size_t total, std::size_t) override {
+        total_ = total;
+        tablero_.avanzar(compania_, tipo_, fase_, hechos_, total_);
+    }
     void mostrarRegistro() override {}
     void ocultarRegistro() override {}
     void avanzar(const std::string&) override {

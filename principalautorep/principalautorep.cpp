@@ -220,6 +220,11 @@ void Tfprincipalautorep::iniciarProgreso(std::size_t total) {
     ui->ProgressBar1->setValue(0);
 }
 
+void Tfprincipalautorep::conocerTotal(std::size_t total, std::size_t hechos) {
+    ui->ProgressBar1->setRange(0, static_cast<int>(std::min<std::size_t>(total, INT_MAX)));
+    ui->ProgressBar1->setValue(static_cast<int>(std::min<std::size_t>(hechos, INT_MAX)));
+}
+
 void Tfprincipalautorep::mostrarRegistro() { ui->Edit1->setVisible(true); }
 
 void Tfprincipalautorep::ocultarRegistro() { ui->Edit1->setVisible(false); }

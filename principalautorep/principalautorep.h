@@ -82,6 +82,7 @@ private:
     void mostrarEstado(const std::string& titulo) override;
     void ocultarEstado() override;
     void iniciarProgreso(std::size_t total) override;
+    void conocerTotal(std::size_t total, std::size_t hechos) override;
     void mostrarRegistro() override;
     void ocultarRegistro() override;
     void avanzar(const std::string& textoRegistro) override;

@@ -82,9 +82,11 @@ void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
 void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
               std::optional<Reporte>& reporte, Resumen& resumen);
 
-// The audit rows in their text forms, for the rules to look up row by row.
+// The audit rows in their text forms, for the rules to look up row by row;
+// the first `saltar` are left out (the batches handed them over already).
+// The reading stage is shown with `fases` (no line written yet).
 void leerAuditoria(bd::Conexion& DbCia, const std::string& consulta, const EntornoCorrida& entorno,
-                   std::deque<FilaAuditoria>& filas) {
+                   std::deque<FilaAuditoria>& filas, std::size_t saltar, bool fases) {
     std::vector<std::string> columnas;
     std::size_t iFecha = 0, iHora = 0, iTipo = 0, iIdDoc = 0, iOper = 0, iCodigo = 0;
     auto columna = [&columnas](std::string_view nombre) {
@@ -104,20 +106,21 @@ void leerAuditoria(bd::Conexion& DbCia, const std::string& consulta, const Entor
         iOper = columna("AUDI_OPER");
         iCodigo = columna("AUDI_COD");
     };
-    std::size_t avisadas = 0;
+    std::size_t avisadas = 0, leidas = 0;
     DbCia.recorrer(consulta, {},
                    [&](const std::vector<bd::Valor>& v) {
                        comprobar(entorno);
-                       if (filas.empty()) exigirColumnas();
+                       if (leidas++ == 0) exigirColumnas();
+                       if (leidas <= saltar) return;
                        filas.push_back(filaAuditoria(v[iFecha], v[iHora], v[iTipo], v[iOper], v[iIdDoc], v[iCodigo],
                                                      entorno.regional));
-                       if (filas.size() - avisadas >= 8192) {
+                       if (fases && filas.size() - avisadas >= 8192) {
                            avisadas = filas.size();
                            entorno.vista.fase(Fase::LeyendoAuditoria, avisadas, 0);
                        }
                    },
                    &columnas);
-    if (filas.empty()) exigirColumnas();
+    if (leidas == 0) exigirColumnas();
 }
 
 }  // namespace
@@ -312,20 +315,6 @@ bool idDocEntero(bd::Conexion& DbCia) {
     return entera;
 }
 
-// The rows one audit statement gave: with their lookups done in batches
-// when the type allows it, else in their text forms for the rules to look up
-// row by row.
-struct Tramo {
-    std::unique_ptr<LecturaPorLotes> lotes;
-    std::deque<FilaAuditoria> filas;  // no doubling copies on the way to a million rows
-    // A restricted run: the rows asked for, in the statement's order.
-    std::optional<std::vector<std::size_t>> elegidas;
-
-    std::size_t leidas() const { return lotes ? lotes->filas() : filas.size(); }
-    std::size_t aEscribir() const { return elegidas ? elegidas->size() : leidas(); }
-    std::size_t lugar(std::size_t k) const { return elegidas ? (*elegidas)[k] : k; }
-};
-
 // The rows a restricted run asks for, by the values that name them.
 class Buscadas {
 public:
@@ -343,9 +332,13 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
               std::optional<Reporte>& reporte, Resumen& resumen) {
     auto& vista = entorno.vista;
 
-    // The audit rows, read whole before the first line (the bar's maximum is
-    // their count). A restricted run reads its documents' rows a statement
-    // at a time and keeps the rows asked for.
+    // The lines are written as the audit rows arrive, when the type's
+    // lookups go in batches: a stretch is written once the destination has
+    // answered for it, and forgotten. The rows the rules look up one by one
+    // are read whole first, so the bar knows their count. The report opens
+    // with the first line (or when the reads end), so a read that fails at
+    // once leaves none. A restricted run reads its documents' rows a
+    // statement at a time and writes the rows asked for.
     const auto& regional = entorno.regional;
     const auto desde = fechaDe(e.desde, "inicial"), hasta = fechaDe(e.hasta, "final");
     const std::vector<std::string> consultas =
@@ -354,51 +347,67 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
             ? std::vector<std::string>{}
             : consultasAuditoria(e.tipo, desde, hasta, *e.soloFilas, idDocEntero(DbCia), e.idsPorConsulta);
     const std::optional<Buscadas> buscadas = e.soloFilas ? std::optional<Buscadas>(*e.soloFilas) : std::nullopt;
-    std::vector<Tramo> tramos;
-    std::size_t total = 0;
+    auto contar = [&](std::size_t leidas) {
+        if (entorno.filasAuditoria) *entorno.filasAuditoria += leidas;
+    };
+
+    std::optional<Reglas> reglas;
+    auto abrir = [&](std::size_t total) {
+        vista.fase(Fase::Escribiendo, 0, total);
+        vista.iniciarProgreso(total);
+        vista.mostrarRegistro();
+        const std::string ruta = Reporte::nombreArchivo(
+            entorno.directorioReporte ? entorno.directorioReporte() : entorno.directorio(), e.tipo);
+        reporte.emplace(ruta);
+        resumen.reporte = ruta;
+        esperarReporte(*reporte, entorno);
+        reglas.emplace(DbCia, DBEnvio, regional, e.conteo);
+    };
+    auto escribir = [&](const FilaAuditoria& fila, std::optional<Desenlace> d) {
+        comprobar(entorno);
+        ++resumen.registros;
+        if (e.conteo.anotarFila) e.conteo.anotarFila(fila.codigo);
+        vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
+        if (d && fila.tipoEntero == tipoComprobante) reglas->completarComprobante(fila, *d);
+        if (d) anotar(fila, *d, *reporte, resumen, e.conteo);
+        else reglas->aplicar(fila, *reporte, resumen);
+    };
+
+    // Rows read for the rules and not yet written; written before any later
+    // statement's batches, so the lines keep the statements' order.
+    std::deque<FilaAuditoria> pendientes;  // no doubling copies on the way to a million rows
+    auto escribirPendientes = [&](bool ultimas) {
+        if (!reporte) abrir(ultimas ? pendientes.size() : 0);
+        else if (ultimas) vista.conocerTotal(resumen.registros + pendientes.size(), resumen.registros);
+        for (auto& fila : pendientes) escribir(std::move(fila), std::nullopt);
+        pendientes.clear();
+    };
+
     for (const auto& consulta : consultas) {
         comprobar(entorno);
-        Tramo& t = tramos.emplace_back();
-        if (!e.filaAFila)
-            t.lotes = LecturaPorLotes::leer(DbCia, DBEnvio, consulta, *tipoEntero(e.tipo), regional, e.conteo, vista,
-                                            entorno.interrupcion);
-        if (!t.lotes) leerAuditoria(DbCia, consulta, entorno, t.filas);
-        if (entorno.filasAuditoria) *entorno.filasAuditoria += t.leidas();
-        if (buscadas) {
-            t.elegidas.emplace();
-            for (std::size_t i = 0; i < t.leidas(); ++i)
-                if (buscadas->contiene(t.lotes ? t.lotes->fila(i) : t.filas[i])) t.elegidas->push_back(i);
+        std::size_t entregadas = 0;
+        if (!e.filaAFila) {
+            if (auto lotes = LecturaPorLotes::crear(DbCia, DBEnvio, consulta, *tipoEntero(e.tipo), regional, e.conteo,
+                                                    entorno.interrupcion)) {
+                if (!pendientes.empty()) escribirPendientes(false);
+                const bool completa = lotes->leer(vista, !reporte, [&](const FilaAuditoria& fila, std::optional<Desenlace> d) {
+                    if (buscadas && !buscadas->contiene(fila)) return;
+                    if (!reporte) abrir(0);
+                    escribir(fila, std::move(d));
+                });
+                entregadas = lotes->entregadas();
+                contar(entregadas);
+                if (completa) continue;
+            }
         }
-        total += t.aEscribir();
+        // Row by row: the whole statement, or what follows the rows the batches handed over.
+        std::deque<FilaAuditoria> filas;
+        leerAuditoria(DbCia, consulta, entorno, filas, entregadas, !reporte);
+        contar(filas.size());
+        for (auto& fila : filas)
+            if (!buscadas || buscadas->contiene(fila)) pendientes.push_back(std::move(fila));
     }
-    vista.fase(Fase::Escribiendo, 0, total);
-    vista.iniciarProgreso(total);
-    vista.mostrarRegistro();
-
-    const std::string ruta =
-        Reporte::nombreArchivo(entorno.directorioReporte ? entorno.directorioReporte() : entorno.directorio(), e.tipo);
-    reporte.emplace(ruta);
-    resumen.reporte = ruta;
-    esperarReporte(*reporte, entorno);
-
-    Reglas reglas(DbCia, DBEnvio, regional, e.conteo);
-    for (auto& t : tramos) {
-        for (std::size_t k = 0; k < t.aEscribir(); ++k) {
-            comprobar(entorno);
-            const std::size_t i = t.lugar(k);
-            const FilaAuditoria fila = t.lotes ? t.lotes->fila(i) : std::move(t.filas[i]);
-            ++resumen.registros;
-            if (e.conteo.anotarFila) e.conteo.anotarFila(fila.codigo);
-            vista.avanzar(fila.tipo + "," + fila.oper + "," + fila.fecha);
-            std::optional<Desenlace> d;
-            if (t.lotes) d = t.lotes->desenlace(i, fila);
-            if (d && fila.tipoEntero == tipoComprobante) reglas.completarComprobante(fila, *d);
-            if (d) anotar(fila, *d, *reporte, resumen, e.conteo);
-            else reglas.aplicar(fila, *reporte, resumen);
-        }
-        // The next statement's rows need no room beside these.
-        t = Tramo();
-    }
+    escribirPendientes(true);
 }
 
 }  // namespace

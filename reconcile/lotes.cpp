@@ -15,6 +15,9 @@ namespace {
 // Rows per stretch: the destination is asked for a stretch's keys while the
 // next one arrives.
 constexpr std::size_t filasPorTrozo = 2048;
+// Stretches read and not yet handed over before the read waits for the
+// first of them: what memory holds, whatever the run's length.
+constexpr std::size_t trozosEnVuelo = 24;
 // Lookup threads at most, each on a destination connection of its own: over
 // a slow link their round trips overlap.
 constexpr std::size_t maximoHilos = 8;
@@ -188,7 +191,11 @@ struct LecturaPorLotes::Regla {
 };
 
 struct LecturaPorLotes::Trozo {
-    std::size_t primera = 0;  // its first row
+    std::vector<Fila> filasDe;
+    ValoresCompactos origenValores;  // columnasOrigen per row
+    Respuestas sumasOrigen;
+    std::unordered_map<std::int64_t, std::size_t> sumaOrigenDeId;
+    bool listo = false;  // its lookups are done
     std::vector<std::vector<std::string>> claves;
     Respuestas destino, conteo, sumas;
     std::vector<std::int64_t> sumaDeClave;  // vouchers: the place of a key's consecutive number in sumas, or -1
@@ -313,86 +320,118 @@ bool LecturaPorLotes::conColumnas(const std::vector<std::string>& nombres) {
     return true;
 }
 
-std::unique_ptr<LecturaPorLotes> LecturaPorLotes::leer(bd::Conexion& origen, bd::Conexion& destino,
-                                                       const std::string& consultaAuditoria, std::int64_t tipo,
-                                                       const plataforma::Regional& regional, const Conteo& conteo,
-                                                       VistaCorrida& vista, const Interrupcion* interrupcion) {
+std::unique_ptr<LecturaPorLotes> LecturaPorLotes::crear(bd::Conexion& origen, bd::Conexion& destino,
+                                                        const std::string& consultaAuditoria, std::int64_t tipo,
+                                                        const plataforma::Regional& regional, const Conteo& conteo,
+                                                        const Interrupcion* interrupcion) {
     std::unique_ptr<LecturaPorLotes> l(new LecturaPorLotes(origen, destino, regional, conteo, interrupcion));
     if (!l->preparar(consultaAuditoria, tipo)) return nullptr;
+    return l;
+}
 
+bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entrega) {
+    fases_ = fases;
     // A row the subqueries cannot stand for (a document id that is not a
-    // whole number compares otherwise than the rule's literal) ends the read
-    // before any line is written: the run then goes row by row.
+    // whole number compares otherwise than the rule's literal) ends the
+    // batches; so does an error of the audit query (a subquery meets one the
+    // rule meets only at some row, a sum that overflows, ...): the rows read
+    // until then are handed over, and the rules row by row say what and
+    // where for the rest.
     struct NoPorLotes {};
-    std::size_t avisadas = 0;
+    // The run's own failure while a stretch was handed over: its error, not
+    // the audit query's.
+    struct EntregaFallida {};
+    std::exception_ptr errorEntrega;
+    bool completa = true;
     std::vector<std::string> columnas;
     try {
-        origen.recorrer(
-            l->consulta_, {},
+        origen_.recorrer(
+            consulta_, {},
             [&](const std::vector<bd::Valor>& v) {
-                if (interrupcion) interrupcion->comprobar();
-                if (l->filas_.empty() && !l->conColumnas(columnas)) throw NoPorLotes{};
-                const bd::Valor& id = v[l->iIdDoc_];
+                if (interrupcion_) interrupcion_->comprobar();
+                if (recibidas_ == 0 && !conColumnas(columnas)) throw NoPorLotes{};
+                const bd::Valor& id = v[iIdDoc_];
                 if (!id.esNulo() && (id.tipo() != bd::Valor::Tipo::Entero || id.escala() != 0)) throw NoPorLotes{};
-                l->recibir(v);
-                if (l->filas_.size() - avisadas >= filasPorTrozo) {
-                    l->cerrarTrozo();
-                    l->iniciarHilo();
-                    avisadas = l->filas_.size();
-                    l->avisar(vista);
-                    vista.fase(Fase::LeyendoAuditoria, avisadas, 0);
+                recibir(v);
+                if (filas_.size() >= filasPorTrozo) {
+                    cerrarTrozo();
+                    iniciarHilo();
+                    avisar(vista);
+                    if (fases_ && entregados_ == 0) vista.fase(Fase::LeyendoAuditoria, recibidas_, 0);
+                    try {
+                        entregar(vista, entrega, trozosEnVuelo);
+                    } catch (...) {
+                        errorEntrega = std::current_exception();
+                        throw EntregaFallida{};
+                    }
                 }
             },
             &columnas);
-        if (l->filas_.empty() && !l->conColumnas(columnas)) return nullptr;
+        if (recibidas_ == 0 && !conColumnas(columnas)) completa = false;
     } catch (const NoPorLotes&) {
-        return nullptr;
+        completa = false;
+    } catch (const EntregaFallida&) {
+        std::rethrow_exception(errorEntrega);
     } catch (const bd::ErrorBaseDatos&) {
-        // A subquery met an error the rule meets only at some row (a sum
-        // that overflows, ...), or the read broke off: nothing is written
-        // yet, and the rules row by row say what and where.
-        if (interrupcion) interrupcion->comprobar();
-        return nullptr;
+        if (interrupcion_) interrupcion_->comprobar();
+        completa = false;
     }
-    l->cerrarTrozo();
-    vista.fase(Fase::LeyendoAuditoria, l->filas_.size(), 0);
+    cerrarTrozo();
+    if (fases_ && entregados_ == 0) vista.fase(Fase::LeyendoAuditoria, recibidas_, 0);
     {
-        const std::lock_guard<std::mutex> guarda(l->mutex_);
-        l->sinMasTrozos_ = true;
+        const std::lock_guard<std::mutex> guarda(mutex_);
+        sinMasTrozos_ = true;
     }
-    l->cambio_.notify_all();
-    l->resolverDudosos();
+    cambio_.notify_all();
+    entregar(vista, entrega, 0);
+    return completa;
+}
 
-    {
-        // What no thread takes (none was started, or none could connect),
-        // the run looks up itself.
-        Destino propio{destino, {}};
-        std::unique_lock<std::mutex> espera(l->mutex_);
-        while (l->trozosListos_ < l->trozos_.size() && !l->falla_) {
-            Trozo* t = l->hilosVivos_ == 0 ? l->tomarTrozo() : nullptr;
-            if (t) {
-                espera.unlock();
-                l->buscar(*t, propio, interrupcion);
-                l->terminarTrozo(*t);
+void LecturaPorLotes::entregar(VistaCorrida& vista, const Entrega& entrega, std::size_t enVuelo) {
+    std::unique_lock<std::mutex> espera(mutex_);
+    while (entregados_ < trozos_.size() && !falla_) {
+        Trozo& t = trozos_[entregados_];
+        if (!t.listo) {
+            if (trozos_.size() - entregados_ <= enVuelo) break;
+            // What no thread takes (none was started, or none could
+            // connect), the run looks up itself.
+            Trozo* propio = hilosVivos_ == 0 ? tomarTrozo() : nullptr;
+            const std::size_t hechas = filasBuscadas_;
+            espera.unlock();
+            if (propio) {
+                if (!propio_) propio_ = std::make_unique<Destino>(Destino{destino_, {}});
+                buscar(*propio, *propio_, interrupcion_);
+                terminarTrozo(*propio);
             } else {
-                const std::size_t hechas = l->filasBuscadas_;
-                espera.unlock();
-                l->avisar(vista);
-                vista.fase(Fase::BuscandoEnDestino, hechas, l->filas_.size());
-                if (interrupcion) interrupcion->comprobar();
+                avisar(vista);
+                if (fases_ && entregados_ == 0) vista.fase(Fase::BuscandoEnDestino, hechas, recibidas_);
+                if (interrupcion_) interrupcion_->comprobar();
                 espera.lock();
-                l->cambio_.wait_for(espera, std::chrono::milliseconds(100));
-                continue;
+                if (!t.listo && !falla_) cambio_.wait_for(espera, std::chrono::milliseconds(100));
+                espera.unlock();
             }
-            vista.fase(Fase::BuscandoEnDestino, l->filasBuscadas_, l->filas_.size());
             espera.lock();
+            continue;
         }
-        if (l->falla_) std::rethrow_exception(l->falla_);
+        espera.unlock();
+        avisar(vista);
+        resolverDudosos(t);
+        buscarSumasDeOrigen(t);
+        for (std::size_t i = 0; i < t.filasDe.size(); ++i) {
+            const FilaAuditoria f = fila(t.filasDe[i]);
+            entrega(f, desenlace(t, i, f));
+        }
+        // Handed over: only the shell stays. Each member is replaced by a new
+        // one, since `= {}` would empty a vector but keep its storage.
+        t.filasDe = std::vector<Fila>();
+        t.origenValores = ValoresCompactos();
+        t.destino = t.conteo = t.sumas = t.sumasOrigen = Respuestas();
+        t.sumaDeClave = std::vector<std::int64_t>();
+        t.sumaOrigenDeId = std::unordered_map<std::int64_t, std::size_t>();
+        espera.lock();
+        ++entregados_;
     }
-    l->avisar(vista);
-    l->buscarSumasDeOrigen();
-    vista.fase(Fase::BuscandoEnDestino, l->filas_.size(), l->filas_.size());
-    return l;
+    if (falla_) std::rethrow_exception(falla_);
 }
 
 void LecturaPorLotes::iniciarHilo() {
@@ -428,6 +467,7 @@ void LecturaPorLotes::recibir(const std::vector<bd::Valor>& v) {
     tipos_[f.tipo] = v[iTipo_].comoEntero();
     const std::size_t n = regla_->columnasOrigen.size();
     for (std::size_t c = 0; c < n; ++c) origenValores_.agregar(v[columnasAuditoria_ + c]);
+    ++recibidas_;
     const bd::Valor& id = v[iIdDoc_];
     if (id.esNulo()) {
         // The rule's query would end in "= ": its own error, row by row.
@@ -457,11 +497,13 @@ void LecturaPorLotes::recibir(const std::vector<bd::Valor>& v) {
 }
 
 void LecturaPorLotes::cerrarTrozo() {
-    const std::size_t primera = trozos_.empty() ? 0 : trozos_.back().primera + trozos_.back().filas;
-    if (primera == filas_.size()) return;
+    if (filas_.empty()) return;
     Trozo t;
-    t.primera = primera;
-    t.filas = filas_.size() - primera;
+    t.filas = filas_.size();
+    t.filasDe = std::move(filas_);
+    filas_ = {};
+    t.origenValores = std::move(origenValores_);
+    origenValores_ = {};
     t.claves = std::move(clavesPendientes_);
     clavesPendientes_.clear();
     clavesDelTrozo_.clear();
@@ -529,7 +571,7 @@ void LecturaPorLotes::terminarTrozo(Trozo& t) {
     t.claves.shrink_to_fit();
     {
         const std::lock_guard<std::mutex> guarda(mutex_);
-        ++trozosListos_;
+        t.listo = true;
         filasBuscadas_ += t.filas;
     }
     cambio_.notify_all();
@@ -618,26 +660,28 @@ LecturaPorLotes::Intento LecturaPorLotes::buscar(Trozo& t, Destino& destino, con
     return intento;
 }
 
-void LecturaPorLotes::resolverDudosos() {
+void LecturaPorLotes::resolverDudosos(Trozo& t) {
     std::vector<std::vector<std::string>> ids;
     std::unordered_map<std::int64_t, std::size_t> lugar;
-    for (const Fila& f : filas_) {
+    for (const Fila& f : t.filasDe) {
         if (f.origen != Origen::Dudoso) continue;
         if (lugar.emplace(f.idDoc, ids.size()).second) ids.push_back({std::to_string(f.idDoc)});
     }
     if (ids.empty()) return;
     Respuestas r;
     try {
-        r = Buscador(origen_, regla_->origen).buscar(ids, interrupcion_);
+        if (!origenDudosos_) origenDudosos_ = std::make_unique<Buscador>(origen_, regla_->origen);
+        r = origenDudosos_->buscar(ids, interrupcion_);
     } catch (const bd::ErrorBaseDatos&) {
         if (interrupcion_) interrupcion_->comprobar();
-        for (Fila& f : filas_)
+        origenDudosos_.reset();
+        for (Fila& f : t.filasDe)
             if (f.origen == Origen::Dudoso) f.origen = Origen::SinPreguntar;
         return;
     }
     const std::size_t n = regla_->columnasOrigen.size();
-    for (std::size_t i = 0; i < filas_.size(); ++i) {
-        Fila& f = filas_[i];
+    for (std::size_t i = 0; i < t.filasDe.size(); ++i) {
+        Fila& f = t.filasDe[i];
         if (f.origen != Origen::Dudoso) continue;
         const std::size_t k = lugar[f.idDoc];
         if (!r.preguntada(k)) f.origen = Origen::SinPreguntar;
@@ -647,50 +691,49 @@ void LecturaPorLotes::resolverDudosos() {
         else if (!regla_->importe) f.origen = Origen::SinPreguntar;
         else {
             f.origen = Origen::Hallado;
-            origenValores_.poner(i * n, r.columna(k, 0));
+            t.origenValores.poner(i * n, r.columna(k, 0));
         }
     }
 }
 
-void LecturaPorLotes::buscarSumasDeOrigen() {
+void LecturaPorLotes::buscarSumasDeOrigen(Trozo& t) {
     if (!regla_->sumasOrigen) return;
     std::vector<std::vector<std::string>> ids;
-    for (std::size_t i = 0; i < filas_.size(); ++i) {
-        const Fila& f = filas_[i];
-        const Trozo& t = trozos_[i / filasPorTrozo];
+    for (const Fila& f : t.filasDe) {
         if (f.origen != Origen::Hallado || !f.conClave || t.fallido || !t.destino.preguntada(f.clave) ||
             t.destino.filas(f.clave) == 0)
             continue;
-        if (sumaOrigenDeId_.emplace(f.idDoc, ids.size()).second) ids.push_back({std::to_string(f.idDoc)});
+        if (t.sumaOrigenDeId.emplace(f.idDoc, ids.size()).second) ids.push_back({std::to_string(f.idDoc)});
     }
+    if (ids.empty()) return;
     try {
-        sumasOrigen_ = Buscador(origen_, *regla_->sumasOrigen).buscar(ids, interrupcion_);
+        if (!origenSumas_) origenSumas_ = std::make_unique<Buscador>(origen_, *regla_->sumasOrigen);
+        t.sumasOrigen = origenSumas_->buscar(ids, interrupcion_);
     } catch (const bd::ErrorBaseDatos&) {
         // The rule meets the error row by row, at its row.
         if (interrupcion_) interrupcion_->comprobar();
-        sumaOrigenDeId_.clear();
+        origenSumas_.reset();
+        t.sumaOrigenDeId.clear();
     }
 }
 
-FilaAuditoria LecturaPorLotes::fila(std::size_t i) const {
-    const Fila& f = filas_.at(i);
+FilaAuditoria LecturaPorLotes::fila(const Fila& f) const {
     return {textos_[f.fecha], textos_[f.tipo], textos_[f.oper],
             f.idNulo ? std::string{} : textoDe(bd::Valor::entero(f.idDoc)),
             f.codigo, tipos_[f.tipo], f.momento};
 }
 
-std::optional<Desenlace> LecturaPorLotes::desenlace(std::size_t i, const FilaAuditoria& fila) const {
-    const Fila& f = filas_.at(i);
+std::optional<Desenlace> LecturaPorLotes::desenlace(const Trozo& t, std::size_t i, const FilaAuditoria& fila) const {
+    const Fila& f = t.filasDe.at(i);
     Desenlace d;
     if (f.origen == Origen::Ausente) return d;
     if (f.origen != Origen::Hallado) return std::nullopt;
-    const Trozo& t = trozos_.at(i / filasPorTrozo);
     if (t.fallido || !f.conClave || !t.destino.preguntada(f.clave)) return std::nullopt;
     const std::size_t n = regla_->columnasOrigen.size();
     d.enOrigen = true;
     const bool en = t.destino.filas(f.clave) > 0;
     if (regla_->importe) {
-        const bd::Valor o = origenValores_[i * n];
+        const bd::Valor o = t.origenValores[i * n];
         const bd::Valor dv = en ? t.destino.columna(f.clave, 0) : bd::Valor::nulo();
         d.encontrado = en;
         d.campos = {fila.codigo, fila.fecha, textoDe(o), en ? textoDe(dv) : std::string(noEncontrado)};
@@ -708,17 +751,17 @@ std::optional<Desenlace> LecturaPorLotes::desenlace(std::size_t i, const FilaAud
     }
     d.enDestino = en ? t.destino.filas(f.clave) : 0;
     if (!en) {
-        d.campos = {fila.codigo, fila.fecha, textoDe(origenValores_[i * n]), textoDe(origenValores_[i * n + 1]),
+        d.campos = {fila.codigo, fila.fecha, textoDe(t.origenValores[i * n]), textoDe(t.origenValores[i * n + 1]),
                     std::string(noEncontrado), std::string(noEncontrado)};
         return d;
     }
     const std::int64_t s = t.sumaDeClave.at(f.clave);
     if (s < 0 || !t.sumas.preguntada(static_cast<std::size_t>(s)) || t.sumas.filas(static_cast<std::size_t>(s)) == 0)
         return std::nullopt;
-    const auto lugar = sumaOrigenDeId_.find(f.idDoc);
-    if (lugar == sumaOrigenDeId_.end() || !sumasOrigen_.preguntada(lugar->second) || sumasOrigen_.filas(lugar->second) == 0)
+    const auto lugar = t.sumaOrigenDeId.find(f.idDoc);
+    if (lugar == t.sumaOrigenDeId.end() || !t.sumasOrigen.preguntada(lugar->second) || t.sumasOrigen.filas(lugar->second) == 0)
         return std::nullopt;
-    const bd::Valor so0 = sumasOrigen_.columna(lugar->second, 0), so1 = sumasOrigen_.columna(lugar->second, 1);
+    const bd::Valor so0 = t.sumasOrigen.columna(lugar->second, 0), so1 = t.sumasOrigen.columna(lugar->second, 1);
     const bd::Valor sd0 = t.sumas.columna(static_cast<std::size_t>(s), 0), sd1 = t.sumas.columna(static_cast<std::size_t>(s), 1);
     d.encontrado = true;
     d.importes = {{so0, sd0}, {so1, sd1}};

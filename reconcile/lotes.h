@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,20 +33,30 @@ namespace autorep::conciliacion {
 
 class LecturaPorLotes {
 public:
-    // Reads the audit rows of `consultaAuditoria` (the audit query, whose
-    // SELECT * is widened here) with their lookups. Null, having read
-    // nothing, when the type has no rule or the audit table is not as the
-    // batches need it: the run then goes row by row, as the rules are written.
-    static std::unique_ptr<LecturaPorLotes> leer(bd::Conexion& origen, bd::Conexion& destino,
-                                                 const std::string& consultaAuditoria, std::int64_t tipo,
-                                                 const plataforma::Regional& regional, const Conteo& conteo,
-                                                 VistaCorrida& vista, const Interrupcion* interrupcion);
+    // What the run does with each audit row, in the audit order: the row and
+    // what its rule finds, or nothing when the rule must run for it.
+    using Entrega = std::function<void(const FilaAuditoria&, std::optional<Desenlace>)>;
+
+    // The batches of `consultaAuditoria` (the audit query, whose SELECT * is
+    // widened here). Null when the type has no rule the batches can stand
+    // for: the run then goes row by row, as the rules are written.
+    static std::unique_ptr<LecturaPorLotes> crear(bd::Conexion& origen, bd::Conexion& destino,
+                                                  const std::string& consultaAuditoria, std::int64_t tipo,
+                                                  const plataforma::Regional& regional, const Conteo& conteo,
+                                                  const Interrupcion* interrupcion);
     ~LecturaPorLotes();
 
-    std::size_t filas() const { return filas_.size(); }
-    FilaAuditoria fila(std::size_t i) const;
-    // What row i's rule finds, or nothing when the rule must run for it.
-    std::optional<Desenlace> desenlace(std::size_t i, const FilaAuditoria& fila) const;
+    // Reads the audit rows with their lookups and hands each stretch to
+    // `entrega` once its lookups are done, then forgets it: memory stays
+    // that of the stretches in flight, however long the run. False when the
+    // audit query broke off or turned out unfit for the batches (a row the
+    // subqueries cannot stand for, a subquery's error): the rows before that
+    // point, entregadas() of them, were handed all the same, and the rest is
+    // the row-by-row rule's.
+    // The reading stages are shown only with `fases`, and only until the
+    // first stretch is handed over: after that the bar counts lines.
+    bool leer(VistaCorrida& vista, bool fases, const Entrega& entrega);
+    std::size_t entregadas() const { return recibidas_; }
 
 private:
     struct Regla;
@@ -66,6 +77,11 @@ private:
 
     LecturaPorLotes(bd::Conexion& origen, bd::Conexion& destino, const plataforma::Regional& regional,
                     const Conteo& conteo, const Interrupcion* interrupcion);
+    FilaAuditoria fila(const Fila& f) const;
+    std::optional<Desenlace> desenlace(const Trozo& t, std::size_t i, const FilaAuditoria& fila) const;
+    // Hands over the stretches whose lookups are done, in order, waiting
+    // while more than `enVuelo` stretches are still pending.
+    void entregar(VistaCorrida& vista, const Entrega& entrega, std::size_t enVuelo);
     bool preparar(const std::string& consultaAuditoria, std::int64_t tipo);
     // Finds the audit columns in the widened query's; false when one is missing.
     bool conColumnas(const std::vector<std::string>& nombres);
@@ -90,8 +106,8 @@ private:
     void retirarse(Trozo& t, const std::string& error);
     // The notices of retired threads, shown from the run's own thread.
     void avisar(VistaCorrida& vista);
-    void resolverDudosos();
-    void buscarSumasDeOrigen();
+    void resolverDudosos(Trozo& t);
+    void buscarSumasDeOrigen(Trozo& t);
     std::uint32_t texto(const bd::Valor& v);
     std::string textoDe(const bd::Valor& v) const;
 
@@ -105,10 +121,10 @@ private:
     std::size_t columnasAuditoria_ = 0;
     std::size_t iFecha_ = 0, iHora_ = 0, iTipo_ = 0, iIdDoc_ = 0, iOper_ = 0, iCodigo_ = 0;
 
-    std::deque<Fila> filas_;  // no doubling copies on the way to a million rows
+    // The rows of the stretch being read.
+    std::vector<Fila> filas_;
     ValoresCompactos origenValores_;  // columnasOrigen per row
-    Respuestas sumasOrigen_;
-    std::unordered_map<std::int64_t, std::size_t> sumaOrigenDeId_;
+    std::size_t recibidas_ = 0;
     std::vector<std::string> textos_;
     std::unordered_map<std::string, std::uint32_t> textoIndice_;
     std::vector<std::int64_t> tipos_;  // TIDO_COD as an integer, per place in textos_ of a type
@@ -122,9 +138,14 @@ private:
     std::condition_variable cambio_;
     bool sinMasTrozos_ = false;
     std::size_t siguiente_ = 0;      // the next stretch a thread takes
+    std::size_t entregados_ = 0;     // stretches handed to the run
+    bool fases_ = true;
+    std::unique_ptr<Destino> propio_;  // the run's own lookups, on its destination connection
+    // The origin's second askings, prepared once for every stretch: a
+    // statement prepared per stretch costs more than its lookups.
+    std::unique_ptr<Buscador> origenDudosos_, origenSumas_;
     std::deque<Trozo*> devueltos_;   // left by a retired thread, taken first
     std::vector<std::string> avisos_;
-    std::size_t trozosListos_ = 0;
     std::size_t filasBuscadas_ = 0;
     std::exception_ptr falla_;
     std::vector<std::unique_ptr<bd::Conexion>> conexionesPropias_;

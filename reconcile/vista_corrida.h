@@ -19,6 +19,9 @@ public:
     virtual void ocultarEstado() = 0;
     // Maximum `total`, then minimum 0, then position 0.
     virtual void iniciarProgreso(std::size_t total) = 0;
+    // The bar's total, learnt when the lines were already being written
+    // (started with total 0); `hechos` of them are written.
+    virtual void conocerTotal(std::size_t /*total*/, std::size_t /*hechos*/) {}
     virtual void mostrarRegistro() = 0;
     virtual void ocultarRegistro() = 0;
     // One audit row: its record text shown, painted, the bar advanced a step.

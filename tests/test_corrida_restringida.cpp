@@ -153,6 +153,50 @@ TEST_F(CorridaRestringida, UnIdDeTextoSeBuscaComoTexto) {
     }
 }
 
+// Document 4's origin amount is computed, and its second row cannot be: the
+// batches of the second statement break off there, after the lines of the
+// first statement and of document 3, and the rule meets the error at its
+// row. Both runs leave the same lines and end with the same error.
+TEST_F(CorridaRestringida, UnaSentenciaQueFallaDejaLasLineasDeLaReferencia) {
+    e.redefinirEnOrigen("FACTURAS_COMPRA",
+                        {{"FACO_ID", "INTEGER"}, {"FACO_TOTAL", "COMPUTED BY (CAST(FACO_NUMERO AS NUMERIC(15,2)) / 100)"}});
+    std::vector<std::string> origen, destino;
+    entradas.soloFilas.emplace();
+    for (long i = 1; i <= 6; ++i) {
+        const std::string numero = "00000" + std::to_string(i), codigo = "FC" + numero;
+        origen.push_back("INSERT INTO FACTURAS_COMPRA (FACO_ID, PREF_PRE, FACO_NUMERO) VALUES (" + std::to_string(i) +
+                         ", 'FC', '" + numero + "')");
+        if (i == 4) origen.push_back("INSERT INTO FACTURAS_COMPRA (FACO_ID, PREF_PRE, FACO_NUMERO) VALUES (4, 'FC', 'X00004')");
+        destino.push_back(Escenario::documento(21, 100 + i, "FC", numero, i == 2 ? "9.99" : "0.0" + std::to_string(i)));
+        e.auditar("2016-10-10", "08:00:00", 21, i, 'I', codigo);
+        entradas.soloFilas->push_back({std::to_string(i), codigo, "I", momento(10, 8)});
+    }
+    // A row of document 3 not asked for: read by the batches, neither written nor read again.
+    e.auditar("2016-10-11", "08:00:00", 21, 3, 'U', "FC000003");
+    e.enOrigen(origen);
+    e.enDestino(destino);
+    entradas.idsPorConsulta = 2;
+
+    auto correrFallida = [&](bool filaAFila) {
+        std::string error;
+        try {
+            correr(filaAFila);
+        } catch (const std::exception& x) {
+            error = x.what();
+        }
+        return std::pair{prueba::contenido(e.aplicacion() + "/comparacion21.txt"), error};
+    };
+    const auto [referencia, errorReferencia] = correrFallida(true);
+    const auto [porLotes, errorPorLotes] = correrFallida(false);
+    std::string codigos;
+    std::istringstream lineas(referencia);
+    for (std::string l; std::getline(lineas, l);) codigos += l.substr(0, l.find(',')) + " ";
+    ASSERT_EQ(codigos, "FC000001 FC000002 FC000003 ");
+    ASSERT_FALSE(errorReferencia.empty());
+    EXPECT_EQ(porLotes, referencia);
+    EXPECT_EQ(errorPorLotes, errorReferencia);
+}
+
 TEST(ConsultasAuditoria, LasListasDeIdsCabenEnLoQueFirebirdAcepta) {
     const plataforma::Fecha desde{2016, 10, 1}, hasta{2016, 10, 31};
     const std::string cabeza = "SELECT * FROM AUDITORIA WHERE TIDO_COD = 21 AND ((AUDI_OPER = 'I') OR (AUDI_OPER = 'U')) "

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
+#include <string_view>
+#include <utility>
 
 #include "platform/cp1252.h"
 #include "platform/sistema.h"
@@ -72,24 +75,19 @@ OpcionesLote leerOpcionesLote(const std::vector<std::string>& args, const plataf
     OpcionesLote o;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-h" || a == "--ayuda") {
-            o.ayuda = true;
-            continue;
-        }
-        if (a == "--version") {
-            o.version = true;
-            continue;
-        }
-        if (a == "--fila-a-fila") {
-            o.filaAFila = true;
-            continue;
-        }
-        if (a == "--estadisticas") {
-            o.estadisticas = true;
-            continue;
-        }
-        if (a == "--sin-comparar") {
-            o.sinComparar = true;
+        // The options without a value.
+        static const std::pair<std::string_view, bool OpcionesLote::*> banderas[] = {
+            {"-h", &OpcionesLote::ayuda},
+            {"--ayuda", &OpcionesLote::ayuda},
+            {"--version", &OpcionesLote::version},
+            {"--fila-a-fila", &OpcionesLote::filaAFila},
+            {"--estadisticas", &OpcionesLote::estadisticas},
+            {"--sin-comparar", &OpcionesLote::sinComparar},
+        };
+        const auto bandera = std::find_if(std::begin(banderas), std::end(banderas),
+                                          [&](const auto& b) { return b.first == a; });
+        if (bandera != std::end(banderas)) {
+            o.*(bandera->second) = true;
             continue;
         }
         if (a.rfind("--", 0) != 0 || a.size() == 2) fallar("Argumento no reconocido: \"" + u(a) + "\". Use --ayuda.");

@@ -16,6 +16,7 @@
 #include "platform/rutas.h"
 #include "platform/sistema.h"
 #include "plantilla_indice.h"
+#include "reconcile/formato.h"
 
 namespace autorep::conciliacion {
 namespace {
@@ -135,36 +136,11 @@ std::map<std::string, Json> lineasGuardadas(const std::string& archivo) {
 }
 
 // Seconds since 1970 in UTC of an ISO 8601 moment, 2026-12-10T02:00:00-03:00
-// (fractions and Z allowed; without an offset, taken as UTC).
+// (without an offset, taken as UTC).
 std::optional<long long> segundosUtc(std::string_view iso) {
-    auto numero = [&](std::size_t desde, std::size_t largo) -> std::optional<int> {
-        if (desde + largo > iso.size()) return std::nullopt;
-        int valor = 0;
-        for (char c : iso.substr(desde, largo)) {
-            if (c < '0' || c > '9') return std::nullopt;
-            valor = valor * 10 + (c - '0');
-        }
-        return valor;
-    };
-    const auto anio = numero(0, 4), mes = numero(5, 2), dia = numero(8, 2);
-    const auto hora = numero(11, 2), minuto = numero(14, 2), segundo = numero(17, 2);
-    if (!anio || !mes || !dia || !hora || !minuto || !segundo || iso[4] != '-' || iso[7] != '-' || *mes < 1 ||
-        *mes > 12 || *dia < 1 || *dia > 31)
-        return std::nullopt;
-    long long s = plataforma::diasDesde1970({*anio, static_cast<unsigned>(*mes), static_cast<unsigned>(*dia)}) * 86400LL +
-                  *hora * 3600LL + *minuto * 60LL + *segundo;
-    std::size_t resto = 19;
-    if (resto < iso.size() && (iso[resto] == '.' || iso[resto] == ','))
-        for (++resto; resto < iso.size() && iso[resto] >= '0' && iso[resto] <= '9';) ++resto;
-    const std::string_view zona = iso.substr(std::min(resto, iso.size()));
-    if (zona.size() == 6 && (zona[0] == '+' || zona[0] == '-') && zona[3] == ':') {
-        const auto horas = numero(resto + 1, 2), minutos = numero(resto + 4, 2);
-        if (!horas || !minutos) return std::nullopt;
-        s -= (*horas * 3600LL + *minutos * 60LL) * (zona[0] == '-' ? -1 : 1);
-    } else if (!zona.empty() && zona != "Z") {
-        return std::nullopt;
-    }
-    return s;
+    const auto m = leerMomentoIso(iso);
+    if (!m) return std::nullopt;
+    return m->segundosUtc.value_or(m->segundosLocales);
 }
 
 // Oldest first, by the moment each began (a moment that cannot be read sorts
@@ -191,21 +167,6 @@ std::uint64_t numero(const Json& l, const char* grupo, const char* clave) {
     return it != l.end() && it->is_object() ? cuenta(*it, clave) : 0;
 }
 
-std::string miles(std::uint64_t n) {
-    std::string digitos = std::to_string(n);
-    if (digitos.size() < 5) return digitos;
-    std::string r;
-    for (std::size_t i = 0; i < digitos.size(); ++i) {
-        if (i > 0 && (digitos.size() - i) % 3 == 0) r += "\u202f";
-        r += digitos[i];
-    }
-    return r;
-}
-
-std::string plural(std::uint64_t n, std::string_view singular, std::string_view varios) {
-    return miles(n) + " " + std::string(n == 1 ? singular : varios);
-}
-
 // 10/12/2026 02:00, as the summary page shows a moment.
 std::string momentoTexto(const std::string& iso) {
     int a, m, d, h, mi;
@@ -220,14 +181,6 @@ std::string fechaTexto(const std::string& iso) {
     if (iso.size() != 10 || std::sscanf(iso.c_str(), "%4d-%2d-%2d", &a, &m, &d) != 3) return iso;
     char t[16];
     std::snprintf(t, sizeof t, "%02d/%02d/%04d", d, m, a);
-    return t;
-}
-
-std::string duracion(long long segundos) {
-    char t[32];
-    if (segundos < 60) std::snprintf(t, sizeof t, "%lld s", segundos);
-    else if (segundos < 3600) std::snprintf(t, sizeof t, "%lld min %02lld s", segundos / 60, segundos % 60);
-    else std::snprintf(t, sizeof t, "%lld h %02lld min", segundos / 3600, segundos % 3600 / 60);
     return t;
 }
 
@@ -288,7 +241,7 @@ Datos fila(const Json& l) {
     d.set("inicioIso", inicio);
     const auto a = segundosUtc(inicio), b = segundosUtc(fin);
     d.set("hayDuracion", a && b && *b >= *a);
-    d.set("duracion", a && b && *b >= *a ? duracion(*b - *a) : std::string());
+    d.set("duracion", a && b && *b >= *a ? duracion(static_cast<double>(*b - *a)) : std::string());
     d.set("origen", texto(l, "origen"));
     d.set("destino", texto(l, "destino"));
     d.set("desde", fechaTexto(texto(l, "desde")));

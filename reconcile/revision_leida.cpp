@@ -7,6 +7,7 @@
 #include "platform/cp1252.h"
 #include "platform/rutas.h"
 #include "platform/sistema.h"
+#include "reconcile/formato.h"
 
 namespace autorep::conciliacion {
 
@@ -36,25 +37,12 @@ std::optional<std::string> rutaHallazgos(const std::string& carpeta, const std::
     return plataforma::rutaArchivo(plataforma::rutaArchivo(carpeta, "\\" + compania), "\\" + nombre);
 }
 
-// Seconds since 1970 (UTC) of an ISO 8601 moment with its offset, as this
-// program writes `inicio`: the local texts of two revisions on either side of
-// a change of summer time do not sort by the clock.
-std::optional<long long> segundosUtc(const std::string& t) {
-    plataforma::Fecha f;
-    unsigned mes = 0, dia = 0, h = 0, m = 0, s = 0, zh = 0, zm = 0;
-    char signo = 0;
-    if (std::sscanf(t.c_str(), "%d-%u-%uT%u:%u:%u%c%u:%u", &f.anio, &mes, &dia, &h, &m, &s, &signo, &zh, &zm) != 9 ||
-        (signo != '+' && signo != '-'))
-        return std::nullopt;
-    f.mes = mes;
-    f.dia = dia;
-    const long long zona = (signo == '-' ? -1 : 1) * static_cast<long long>(zh * 3600 + zm * 60);
-    return plataforma::diasDesde1970(f) * 86400LL + h * 3600LL + m * 60LL + s - zona;
-}
-
 // -1, 0 or 1 as `a` is before, in the same second as, or after `b`.
 int orden(const std::string& a, const std::string& b) {
-    const auto sa = segundosUtc(a), sb = segundosUtc(b);
+    // ISO 8601 texts with their offsets: the local texts of two revisions on
+    // either side of a change of summer time do not sort by the clock.
+    const auto ma = leerMomentoIso(a), mb = leerMomentoIso(b);
+    const auto sa = ma ? ma->segundosUtc : std::nullopt, sb = mb ? mb->segundosUtc : std::nullopt;
     if (sa && sb) return *sa < *sb ? -1 : *sb < *sa ? 1 : 0;
     return a < b ? -1 : b < a ? 1 : 0;
 }

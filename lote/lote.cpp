@@ -147,16 +147,20 @@ int revisar(const lote::OpcionesLote& o, const std::string& directorio, const pl
             escribirError(plataforma::ansi("Interrumpido: el resumen lista los pares que alcanzaron a correr."));
         // A re-check says what remains in its message.
         if (!r.revision.comparadaCon.empty() && r.revision.reverificacionDe.empty()) {
-            std::size_t nuevos = 0, persistentes = 0, resueltos = 0;
+            std::size_t comparados = 0, nuevos = 0, persistentes = 0, resueltos = 0;
             for (const auto& p : pares)
                 if (p.comparacion) {
+                    ++comparados;
                     nuevos += p.comparacion->nuevos;
                     persistentes += p.comparacion->persistentes;
                     resueltos += p.comparacion->resueltos;
                 }
-            const std::string linea = plataforma::ansi("Frente a la revisión ") + r.revision.comparadaCon + ": " +
-                                      std::to_string(nuevos) + " nuevos, " + std::to_string(persistentes) +
-                                      " persistentes, " + std::to_string(resueltos) + " resueltos.";
+            // Zeros summed over no pair would read as "nothing changed".
+            const std::string linea =
+                plataforma::ansi("Frente a la revisión ") + r.revision.comparadaCon + ": " +
+                (comparados == 0 ? plataforma::ansi("no se pudo comparar ningún par.")
+                                 : std::to_string(nuevos) + " nuevos, " + std::to_string(persistentes) +
+                                       " persistentes, " + std::to_string(resueltos) + " resueltos.");
             std::printf("%s\n", plataforma::aSistema(plataforma::textoVisible(linea)).c_str());
         }
         if (!r.resumen.empty()) std::printf("resumen: %s\n", plataforma::aSistema(r.resumen).c_str());

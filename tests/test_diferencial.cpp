@@ -509,6 +509,27 @@ void llenarMasivo(Escenario& e, const Variante& v, unsigned) {
     prueba::refrescarEstadisticas(e);
 }
 
+// 3,000 audit rows of a thousand documents, all at the same date and time:
+// each document's rows tie in the audit query's order, and the engine's
+// sort leaves ties in an order that depends on the columns it carries.
+void llenarEmpates(Escenario& e, const Variante&, unsigned) {
+    e.enOrigen({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 3000) DO BEGIN "
+                "INSERT INTO AUDITORIA (AUDI_ID, AUDI_USUARIO, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, "
+                "AUDI_COD, AUDI_ENVIO, AUDI_RAZON) VALUES (:I, 'ADMIN', '2016-10-05', '08:00:00', 21, MOD(:I, 1000) + 1, "
+                "IIF(MOD(:I, 3) = 0, 'U', 'I'), 'FC' || LPAD(:I, 6, '0'), 'N', LPAD('', MOD(:I, 200), 'x')); "
+                "IF (I <= 1000) THEN INSERT INTO FACTURAS_COMPRA VALUES (:I, 'FC', LPAD(:I, 6, '0'), :I * 1.25); "
+                "I = I + 1; END END"});
+    e.enDestino({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 3000) DO BEGIN "
+                 "IF (MOD(I, 7) <> 0) THEN INSERT INTO FACTURAS_COMPRA VALUES (:I + 100000, 'FC', LPAD(:I, 6, '0'), :I * 1.25); "
+                 "I = I + 1; END END"});
+    prueba::refrescarEstadisticas(e);
+}
+
+void llenarSinRazon(Escenario& e, const Variante& v, unsigned semilla) {
+    e.enOrigen({"ALTER TABLE AUDITORIA DROP AUDI_RAZON"});
+    llenarVariante(e, v, semilla);
+}
+
 // Twenty-five type 21 documents whose origin amount is computed from the
 // number; every tenth id is there twice, the copy after the document with a
 // number the amount cannot be computed from.
@@ -693,6 +714,11 @@ std::vector<Variante> variantes() {
          true,
          100,
          llenarMasivo},
+        // The batches' audit row carries fewer columns than the rules': the
+        // ties must still come in the rules' order.
+        {"empates", {}, {}, {"21"}, "21", {}, true, 10, llenarEmpates},
+        // An audit table without a column the rules read: both fail alike.
+        {"auditoria-sin-razon", {}, {}, {"21"}, "21", {"21"}, true, 10, llenarSinRazon},
         // The rule's statement ends at the NUL and fails; a batch would
         // carry the code whole as a parameter.
         {"codigo-con-nul", {}, {}, {"21"}, "21", {"21"}, true, 10, llenarCodigoConNul},

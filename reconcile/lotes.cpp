@@ -201,6 +201,7 @@ struct LecturaPorLotes::Trozo {
     std::vector<std::int64_t> sumaDeClave;  // vouchers: the place of a key's consecutive number in sumas, or -1
     bool fallido = false;                   // a database error: its rows go row by row
     bool devuelto = false;                  // a retired thread left it once
+    bool dudososResueltos = false;
     std::size_t filas = 0;
 };
 
@@ -413,9 +414,15 @@ void LecturaPorLotes::entregar(VistaCorrida& vista, const Entrega& entrega, std:
             espera.lock();
             continue;
         }
+        // The origin is asked about the doubtful rows of every stretch read
+        // so far at once: on a slow link each statement is a round trip
+        // the audit read waits for, and a stretch holds few such rows.
+        std::vector<Trozo*> dudosos;
+        if (!t.dudososResueltos)
+            for (std::size_t i = entregados_; i < trozos_.size(); ++i) dudosos.push_back(&trozos_[i]);
         espera.unlock();
         avisar(vista);
-        resolverDudosos(t);
+        if (!dudosos.empty()) resolverDudosos(dudosos);
         buscarSumasDeOrigen(t);
         for (std::size_t i = 0; i < t.filasDe.size(); ++i) {
             const FilaAuditoria f = fila(t.filasDe[i]);
@@ -660,12 +667,14 @@ LecturaPorLotes::Intento LecturaPorLotes::buscar(Trozo& t, Destino& destino, con
     return intento;
 }
 
-void LecturaPorLotes::resolverDudosos(Trozo& t) {
+void LecturaPorLotes::resolverDudosos(const std::vector<Trozo*>& trozos) {
     std::vector<std::vector<std::string>> ids;
     std::unordered_map<std::int64_t, std::size_t> lugar;
-    for (const Fila& f : t.filasDe) {
-        if (f.origen != Origen::Dudoso) continue;
-        if (lugar.emplace(f.idDoc, ids.size()).second) ids.push_back({std::to_string(f.idDoc)});
+    for (Trozo* t : trozos) {
+        t->dudososResueltos = true;
+        for (const Fila& f : t->filasDe)
+            if (f.origen == Origen::Dudoso && lugar.emplace(f.idDoc, ids.size()).second)
+                ids.push_back({std::to_string(f.idDoc)});
     }
     if (ids.empty()) return;
     Respuestas r;
@@ -675,23 +684,26 @@ void LecturaPorLotes::resolverDudosos(Trozo& t) {
     } catch (const bd::ErrorBaseDatos&) {
         if (interrupcion_) interrupcion_->comprobar();
         origenDudosos_.reset();
-        for (Fila& f : t.filasDe)
-            if (f.origen == Origen::Dudoso) f.origen = Origen::SinPreguntar;
+        for (Trozo* t : trozos)
+            for (Fila& f : t->filasDe)
+                if (f.origen == Origen::Dudoso) f.origen = Origen::SinPreguntar;
         return;
     }
     const std::size_t n = regla_->columnasOrigen.size();
-    for (std::size_t i = 0; i < t.filasDe.size(); ++i) {
-        Fila& f = t.filasDe[i];
-        if (f.origen != Origen::Dudoso) continue;
-        const std::size_t k = lugar[f.idDoc];
-        if (!r.preguntada(k)) f.origen = Origen::SinPreguntar;
-        else if (r.filas(k) == 0) f.origen = Origen::Ausente;
-        // A voucher header found with an empty first column: its key was not
-        // looked up, the rule does it.
-        else if (!regla_->importe) f.origen = Origen::SinPreguntar;
-        else {
-            f.origen = Origen::Hallado;
-            t.origenValores.poner(i * n, r.columna(k, 0));
+    for (Trozo* t : trozos) {
+        for (std::size_t i = 0; i < t->filasDe.size(); ++i) {
+            Fila& f = t->filasDe[i];
+            if (f.origen != Origen::Dudoso) continue;
+            const std::size_t k = lugar[f.idDoc];
+            if (!r.preguntada(k)) f.origen = Origen::SinPreguntar;
+            else if (r.filas(k) == 0) f.origen = Origen::Ausente;
+            // A voucher header found with an empty first column: its key was
+            // not looked up, the rule does it.
+            else if (!regla_->importe) f.origen = Origen::SinPreguntar;
+            else {
+                f.origen = Origen::Hallado;
+                t->origenValores.poner(i * n, r.columna(k, 0));
+            }
         }
     }
 }

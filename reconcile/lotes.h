@@ -106,7 +106,8 @@ private:
     void retirarse(Trozo& t, const std::string& error);
     // The notices of retired threads, shown from the run's own thread.
     void avisar(VistaCorrida& vista);
-    void resolverDudosos(Trozo& t);
+    // The origin's answer for rows whose subquery yielded nothing.
+    void resolverDudosos(const std::vector<Trozo*>& trozos);
     void buscarSumasDeOrigen(Trozo& t);
     std::uint32_t texto(const bd::Valor& v);
     std::string textoDe(const bd::Valor& v) const;

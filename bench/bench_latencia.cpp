@@ -3,7 +3,11 @@
 // at 0 ms and 10 ms one-way delay, batched and row by row. Prints wall time,
 // rows per second, statements, round trips counted at the proxy and peak
 // memory. Needs scripts/servidor-prueba.sh.
-// Usage: bench_latencia [--rapido]   (--rapido: only N = 1,000 and 10,000)
+// Usage: bench_latencia [--rapido | --enlace]
+//   --rapido  only N = 1,000 and 10,000
+//   --enlace  the slow link's targets: the batched run of 10,000 and 1,000,000
+//             rows direct and at 10 ms one way (a 20 ms round trip), with the
+//             ratio and the round trips' worth of time the link adds
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +42,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool rapido = argc > 1 && std::strcmp(argv[1], "--rapido") == 0;
+    const bool enlace = argc > 1 && std::strcmp(argv[1], "--enlace") == 0;
     struct Caso {
         long n;
         int retardo;
@@ -45,7 +50,8 @@ int main(int argc, char** argv) {
     };
     std::vector<Caso> casos = {{1000, 0, false}, {1000, 0, true},   {1000, 10, false}, {1000, 10, true},
                                {10000, 0, false}, {10000, 0, true}, {10000, 10, false}};
-    if (!rapido) {
+    if (enlace) casos = {{10000, 0, false}, {10000, 10, false}, {1000000, 0, false}, {1000000, 10, false}};
+    else if (!rapido) {
         casos.push_back({100000, 0, false});
         casos.push_back({100000, 0, true});
         casos.push_back({1000000, 0, false});
@@ -53,6 +59,7 @@ int main(int argc, char** argv) {
     std::printf("%9s %8s %12s %9s %10s %11s %11s %13s %9s\n", "N", "retardo", "modo", "segundos", "filas/s", "sentencias",
                 "idas+vuelta", "iv/1000 filas", "pico MiB");
     long nActual = 0;
+    double directo = 0;
     std::unique_ptr<prueba::Escenario> e;
     for (const auto& c : casos) {
         if (c.n != nActual) {
@@ -76,6 +83,10 @@ int main(int argc, char** argv) {
         std::printf("%9ld %6d ms %12s %9.2f %10.0f %11ld %11.0f %13.1f %9ld\n", c.n, c.retardo,
                     c.filaAFila ? "fila a fila" : "por lotes", m.segundos, c.n / m.segundos, sentencias(m.error), iv,
                     iv * 1000.0 / static_cast<double>(c.n), m.memoriaMiB);
+        if (enlace && c.retardo == 0) directo = m.segundos;
+        else if (enlace)
+            std::printf("# %ld filas: %.2f veces la corrida directa; el enlace suma %.1f idas y vueltas de 20 ms\n", c.n,
+                        m.segundos / directo, (m.segundos - directo) / 0.020);
         std::fflush(stdout);
     }
 }

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/avisador.h"
@@ -212,15 +213,34 @@ int correr(const lote::OpcionesLote& o, AvisadorConsola& avisador, const platafo
         }
         valores = lote::ingresarOrigen(DbGeneral, o, companias);
         const auto& compania = lote::companiaListada(companias, o.compania, o.origen);
-        lote::conectarOrigen(DbCia, valores, o.compania);
+        const auto entradas = lote::entradasPar(o, valores, compania, o.companiaDestino, o.tipo);
+        {
+            // Over a slow link each sign-in and goodbye is a few round trips:
+            // the general database's goodbye and the destination's sign-in go
+            // on while the origin company signs in. A destination that cannot
+            // be reached is met again by the run, which says so.
+            std::thread adelanto([&] {
+                DbGeneral.desconectar();
+                try {
+                    conciliacion::conectarDestino(DBEnvio, entradas);
+                } catch (const std::exception&) {
+                }
+            });
+            try {
+                lote::conectarOrigen(DbCia, valores, o.compania);
+            } catch (...) {
+                adelanto.join();
+                throw;
+            }
+            adelanto.join();
+        }
 
         VistaTerminal vista;
         conciliacion::EntornoCorrida entorno{regional, reloj, [&] { return directorio; }, avisador, vista,
                                              &conciliacion::Interrupcion::delPrograma(), std::chrono::seconds(o.esperaReporte)};
         std::size_t filasAuditoria = 0;
         entorno.filasAuditoria = &filasAuditoria;
-        const auto r = conciliacion::ejecutarCorrida(
-            DbCia, DBEnvio, lote::entradasPar(o, valores, compania, o.companiaDestino, o.tipo), entorno);
+        const auto r = conciliacion::ejecutarCorrida(DbCia, DBEnvio, entradas, entorno);
         std::printf("registros: %zu\nlineas: %zu\niguales: %zu\ndiferentes: %zu\nno_encontrados: %zu\nsin_origen: %zu\n",
                     r.registros, r.lineas, r.iguales, r.diferentes, r.noEncontrados, r.sinOrigen);
         std::printf("reporte: %s\n", plataforma::aSistema(r.reporte).c_str());

@@ -6,6 +6,7 @@
 #include <deque>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <tuple>
 
@@ -50,8 +51,7 @@ struct Limpieza {
             resumen.lineas = reporte->lineasEscritas();
         }
         vista.ocultarRegistro();
-        DbCia.desconectar();
-        DBEnvio.desconectar();
+        desconectarAmbas(DbCia, DBEnvio);
         vista.ocultarEstado();
     }
 };
@@ -256,12 +256,8 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     auto& vista = entorno.vista;
     vista.mostrarEstado(plataforma::ansi("Revisando información ... "));
 
-    DBEnvio.desconectar();
-    DBEnvio.ponerParametro("Database", app::rutaCompania(e.servidorDestino, e.companiaDestino));
-    DBEnvio.ponerParametro("User_Name", e.usuarioDestino);
-    DBEnvio.ponerParametro("password", e.claveDestino);
     try {
-        DBEnvio.conectar();
+        conectarDestino(DBEnvio, e);
     } catch (const std::exception& error) {
         const std::string ruta = DBEnvio.parametros().valorOVacio("Database");
         const auto ahora = entorno.reloj.ahora();
@@ -294,9 +290,33 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     resumen.lineas = reporte->lineasEscritas();
     limpieza.activa = false;
     vista.ocultarRegistro();
-    DbCia.desconectar();
-    DBEnvio.desconectar();
+    desconectarAmbas(DbCia, DBEnvio);
     vista.ocultarEstado();
+}
+
+void conectarDestino(bd::Conexion& DBEnvio, const EntradasCorrida& e) {
+    const std::string ruta = app::rutaCompania(e.servidorDestino, e.companiaDestino);
+    const auto& p = DBEnvio.parametros();
+    if (DBEnvio.conectada() && p.valorOVacio("Database") == ruta && p.valorOVacio("User_Name") == e.usuarioDestino &&
+        p.valorOVacio("password") == e.claveDestino)
+        return;
+    DBEnvio.desconectar();
+    DBEnvio.ponerParametro("Database", ruta);
+    DBEnvio.ponerParametro("User_Name", e.usuarioDestino);
+    DBEnvio.ponerParametro("password", e.claveDestino);
+    DBEnvio.conectar();
+}
+
+void desconectarAmbas(bd::Conexion& una, bd::Conexion& otra) noexcept {
+    try {
+        std::thread hilo([&otra] { otra.desconectar(); });
+        una.desconectar();
+        hilo.join();
+    } catch (const std::system_error&) {
+        // No thread to be had: one after the other.
+        una.desconectar();
+        otra.desconectar();
+    }
 }
 
 namespace {

@@ -103,11 +103,20 @@ std::vector<std::string> consultasAuditoria(const std::string& tipo, const plata
 // the environment's Interrupcion raises CorridaInterrumpida the same way. A
 // report that another run holds is waited for, saying so on the run display,
 // up to the environment's esperaReporte.
+// A destination the caller has already signed in to with conectarDestino,
+// for these same entries, is kept.
 Resumen ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
                         EntornoCorrida& entorno);
 // The same, counting into `resumen`, which keeps what was counted (and the
 // report's path, once opened) when the run fails or is stopped.
 void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& entradas,
                      EntornoCorrida& entorno, Resumen& resumen);
+
+// Signs in to the run's destination company; a caller may do it ahead of the
+// run, beside its own sign-ins, since each costs round trips on a slow link.
+void conectarDestino(bd::Conexion& DBEnvio, const EntradasCorrida& entradas);
+
+// Both connections closed at once: each waits for its server's answer.
+void desconectarAmbas(bd::Conexion& una, bd::Conexion& otra) noexcept;
 
 }  // namespace autorep::conciliacion

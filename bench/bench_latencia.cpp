@@ -3,7 +3,7 @@
 // at 0 ms and 10 ms one-way delay, batched and row by row. Prints wall time,
 // rows per second, statements, round trips counted at the proxy and peak
 // memory. Needs scripts/servidor-prueba.sh.
-// Usage: bench_latencia [--rapido | --enlace]
+// Usage: bench_latencia [--rapido | --enlace [N ...]]
 //   --rapido  only N = 1,000 and 10,000
 //   --enlace  the slow link's targets: the batched run of 10,000 and 1,000,000
 //             rows direct and at 10 ms one way (a 20 ms round trip), with the
@@ -50,7 +50,16 @@ int main(int argc, char** argv) {
     };
     std::vector<Caso> casos = {{1000, 0, false}, {1000, 0, true},   {1000, 10, false}, {1000, 10, true},
                                {10000, 0, false}, {10000, 0, true}, {10000, 10, false}};
-    if (enlace) casos = {{10000, 0, false}, {10000, 10, false}, {1000000, 0, false}, {1000000, 10, false}};
+    if (enlace) {
+        std::vector<long> tamanios;
+        for (int i = 2; i < argc; ++i) tamanios.push_back(std::atol(argv[i]));
+        if (tamanios.empty()) tamanios = {10000, 1000000};
+        casos.clear();
+        for (long n : tamanios) {
+            casos.push_back({n, 0, false});
+            casos.push_back({n, 10, false});
+        }
+    }
     else if (!rapido) {
         casos.push_back({100000, 0, false});
         casos.push_back({100000, 0, true});

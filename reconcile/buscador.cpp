@@ -84,6 +84,13 @@ bd::Preparada& Buscador::bloqueDe(std::size_t claves, std::size_t largo) {
     // Few keys take a small block, so that a short run does not prepare a
     // long one; blocks go by powers of two, each prepared once.
     std::size_t tamanio = std::min({std::bit_ceil(claves), maximo_, largo == largoLargo ? std::size_t{16} : maximo_});
+    // A block prepared already that carries as many keys takes fewer too:
+    // the server compiles a long block in tens of milliseconds, and runs the
+    // keys that fill it in microseconds.
+    const Bloque* mayor = nullptr;
+    for (const auto& b : bloques_)
+        if (b.largo == largo && b.claves >= tamanio && (!mayor || b.claves < mayor->claves)) mayor = &b;
+    if (mayor) return *mayor->sentencia;
     for (;;) {
         for (const auto& b : bloques_)
             if (b.claves == tamanio && b.largo == largo) return *b.sentencia;

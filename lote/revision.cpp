@@ -273,6 +273,11 @@ private:
             bd::Conexion &a, &b;
             ~Contar() { r.sentencias_ += a.sentenciasEjecutadas() + b.sentenciasEjecutadas(); }
         } contar{*this, DbCia, DBEnvio};
+        // The pairs leave both connections open for the next one.
+        struct Cerrar {
+            bd::Conexion &a, &b;
+            ~Cerrar() { conciliacion::desconectarAmbas(a, b); }
+        } cerrar{DbCia, DBEnvio};
         for (const std::size_t i : aCorrer) {
             if (pedida()) return;
             correrPar(pares_[i], DbCia, DBEnvio, carpeta);
@@ -287,6 +292,7 @@ private:
         conciliacion::EntornoCorrida corrida{entorno_.regional,      entorno_.reloj, [&] { return entorno_.directorio; },
                                              mudo_,                  vista,          entorno_.interrupcion,
                                              entorno_.esperaReporte, [&] { return carpeta; }};
+        corrida.conservarConexiones = true;
         // Every finding goes to the pair's findings file, and its document to
         // the set the revision before is compared with.
         std::string lineas;

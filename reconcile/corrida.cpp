@@ -290,7 +290,7 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     resumen.lineas = reporte->lineasEscritas();
     limpieza.activa = false;
     vista.ocultarRegistro();
-    desconectarAmbas(DbCia, DBEnvio);
+    if (!entorno.conservarConexiones) desconectarAmbas(DbCia, DBEnvio);
     vista.ocultarEstado();
 }
 

@@ -72,6 +72,11 @@ struct EntornoCorrida {
     // Where the run adds the audit rows it read (a restricted run reads the
     // other rows of its documents too); none when null.
     std::size_t* filasAuditoria = nullptr;
+    // A revision runs a company's pairs one after another on the same two
+    // connections: they stay open when a run ends well (a failure or a stop
+    // still closes them), so the databases stay open on their servers, with
+    // their caches, and nobody signs in again.
+    bool conservarConexiones = false;
 };
 
 // The destination could not be connected; errorenvio.txt has its line.

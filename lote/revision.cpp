@@ -13,6 +13,7 @@
 #include <unordered_set>
 
 #include "ctrlaccesoautorep/enomanejada.h"
+#include "db/error_bd.h"
 #include "ctrlaccesoautorep/traduccion.h"
 #include "lote/par.h"
 #include "platform/cp1252.h"
@@ -30,6 +31,16 @@
 namespace autorep::lote {
 
 namespace {
+
+// Whether a connection still answers.
+bool responde(bd::Conexion& conexion) {
+    try {
+        conexion.consultar("SELECT 1 FROM RDB$DATABASE");
+        return true;
+    } catch (const bd::ErrorBaseDatos&) {
+        return false;
+    }
+}
 
 using conciliacion::ParRevision;
 using plataforma::ansi;
@@ -278,8 +289,15 @@ private:
             bd::Conexion &a, &b;
             ~Cerrar() { conciliacion::desconectarAmbas(a, b); }
         } cerrar{DbCia, DBEnvio};
+        bool primero = true;
         for (const std::size_t i : aCorrer) {
             if (pedida()) return;
+            // A connection kept from the pair before may have gone with its
+            // server in between: it is opened afresh, as every pair's was.
+            if (!primero)
+                for (bd::Conexion* c : {&DbCia, &DBEnvio})
+                    if (c->conectada() && !responde(*c)) c->desconectar();
+            primero = false;
             correrPar(pares_[i], DbCia, DBEnvio, carpeta);
             terminar(i);
             if (!pares_[i].error.empty() && pedida()) return;

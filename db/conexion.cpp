@@ -198,6 +198,15 @@ void Conexion::registrar(Consulta* c) {
 
 void Conexion::olvidar(Consulta* c) { std::erase(abiertas_, c); }
 
+bool Conexion::responde() {
+    try {
+        consultar("SELECT 1 FROM RDB$DATABASE");
+        return true;
+    } catch (const ErrorBaseDatos&) {
+        return false;
+    }
+}
+
 Resultado Conexion::consultar(const std::string& sql) {
     Resultado r;
     recorrer(sql, {}, [&r](const std::vector<Valor>& fila) { r.filas.push_back(fila); }, &r.columnas);

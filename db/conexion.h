@@ -86,6 +86,11 @@ public:
     // Runs one SELECT and fetches all its rows, connecting first if needed.
     Resultado consultar(const std::string& sql);
 
+    // Whether a connected session still answers a trivial query (after
+    // statements failed on it, or after it sat idle while its server may
+    // have restarted).
+    bool responde();
+
     // Runs one SELECT whose parameters are all text (VARCHAR) and hands each
     // row to `fila` as it is fetched, keeping nothing. The column names go to
     // `columnas` before the first row.

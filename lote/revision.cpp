@@ -13,7 +13,6 @@
 #include <unordered_set>
 
 #include "ctrlaccesoautorep/enomanejada.h"
-#include "db/error_bd.h"
 #include "ctrlaccesoautorep/traduccion.h"
 #include "lote/par.h"
 #include "platform/cp1252.h"
@@ -31,16 +30,6 @@
 namespace autorep::lote {
 
 namespace {
-
-// Whether a connection still answers.
-bool responde(bd::Conexion& conexion) {
-    try {
-        conexion.consultar("SELECT 1 FROM RDB$DATABASE");
-        return true;
-    } catch (const bd::ErrorBaseDatos&) {
-        return false;
-    }
-}
 
 using conciliacion::ParRevision;
 using plataforma::ansi;
@@ -296,7 +285,7 @@ private:
             // server in between: it is opened afresh, as every pair's was.
             if (!primero)
                 for (bd::Conexion* c : {&DbCia, &DBEnvio})
-                    if (c->conectada() && !responde(*c)) c->desconectar();
+                    if (c->conectada() && !c->responde()) c->desconectar();
             primero = false;
             correrPar(pares_[i], DbCia, DBEnvio, carpeta);
             terminar(i);

@@ -154,16 +154,6 @@ bool identificadorSimple(const std::string& s) {
     });
 }
 
-// Whether a connection still answers, after statements failed on it.
-bool responde(bd::Conexion& conexion) {
-    try {
-        conexion.consultar("SELECT 1 FROM RDB$DATABASE");
-        return true;
-    } catch (const bd::ErrorBaseDatos&) {
-        return false;
-    }
-}
-
 // A key as one text, each value preceded by its length, for telling keys apart.
 std::string unir(const std::vector<std::string>& clave) {
     std::string r;
@@ -533,7 +523,7 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
                 const Intento intento = buscar(*t, destino, &parada_);
                 // Failures with nothing answered, or with the connection
                 // gone, are no key's doing: the thread that met them leaves.
-                if (intento.fallidas > 0 && (intento.logradas == 0 || !responde(conexion))) {
+                if (intento.fallidas > 0 && (intento.logradas == 0 || !conexion.responde())) {
                     retirarse(*t, intento.error);
                     break;
                 }

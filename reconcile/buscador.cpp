@@ -1,7 +1,7 @@
 #include "reconcile/buscador.h"
 
-#include <bit>
 #include <charconv>
+#include <cstdio>
 
 #include "db/error_bd.h"
 #include "db/sql.h"
@@ -20,35 +20,45 @@ bool entero(const std::string& s, std::int64_t* v = nullptr) {
     return true;
 }
 
-std::string parametro(std::size_t k, std::size_t v) { return "P" + std::to_string(k) + "_" + std::to_string(v); }
-
-// For each of `claves` keys: K (its place in the statement), N (how many rows
-// its query yields) and the first of those rows; nothing for a key whose
-// query yields none.
-std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& tipos, std::size_t claves,
-                   std::size_t largo) {
-    std::string s = "EXECUTE BLOCK (";
-    for (std::size_t k = 0; k < claves; ++k)
-        for (std::size_t v = 0; v < p.citado.size(); ++v)
-            s += (k || v ? ", " : "") + parametro(k, v) +
-                 (p.citado[v] ? " VARCHAR(" + std::to_string(largo) + ") CHARACTER SET NONE = ?"
-                              : " BIGINT = ?");
-    s += ") RETURNS (K INTEGER, N INTEGER";
+// The block takes its keys packed in one text, each value as four digits of
+// length and its bytes, and runs the rule's query once for each key in a
+// loop: one short block serves any number of keys, and the server compiles
+// it at once, where a block with the query written out for every key took it
+// tens of milliseconds.
+// For each key: K (its place in the text), N (how many rows its query yields)
+// and the first of those rows; nothing for a key whose query yields none.
+std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& tipos) {
+    const std::string texto = "VARCHAR(" + std::to_string(Buscador::bytesPorSentencia) + ") CHARACTER SET NONE";
+    std::string s = "EXECUTE BLOCK (E " + texto + " = ?, NK BIGINT = ?) RETURNS (K INTEGER, N INTEGER";
     for (std::size_t i = 0; i < tipos.size(); ++i) s += ", C" + std::to_string(i) + " " + tipos[i];
-    s += ") AS";
+    s += ") AS DECLARE S " + texto + "; DECLARE P INTEGER = 1; DECLARE L INTEGER;";
+    for (std::size_t v = 0; v < p.citado.size(); ++v)
+        s += " DECLARE V" + std::to_string(v) +
+             (p.citado[v] ? " VARCHAR(" + std::to_string(Buscador::largoMaximo) + ") CHARACTER SET NONE;" : " BIGINT;");
     for (std::size_t i = 0; i < tipos.size(); ++i) s += " DECLARE T" + std::to_string(i) + " " + tipos[i] + ";";
-    s += " BEGIN";
+    s += " BEGIN S = E; K = 0; WHILE (K < NK) DO BEGIN";
+    for (std::size_t v = 0; v < p.citado.size(); ++v) {
+        const std::string valor = "SUBSTRING(S FROM P + 4 FOR L)";
+        s += " L = CAST(SUBSTRING(S FROM P FOR 4) AS INTEGER); V" + std::to_string(v) + " = " +
+             (p.citado[v] ? valor : "CAST(" + valor + " AS BIGINT)") + "; P = P + 4 + L;";
+    }
     std::string into = " INTO", copia;
     for (std::size_t i = 0; i < tipos.size(); ++i) {
         into += (i ? ", :T" : " :T") + std::to_string(i);
         copia += " C" + std::to_string(i) + " = T" + std::to_string(i) + ";";
     }
-    for (std::size_t k = 0; k < claves; ++k) {
-        s += " K = " + std::to_string(k) + "; N = 0; FOR " + p.partes[0];
-        for (std::size_t v = 0; v < p.citado.size(); ++v) s += ":" + parametro(k, v) + p.partes[v + 1];
-        s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + copia + " END END IF (N > 0) THEN SUSPEND;";
-    }
-    return s + " END";
+    s += " N = 0; FOR " + p.partes[0];
+    for (std::size_t v = 0; v < p.citado.size(); ++v) s += ":V" + std::to_string(v) + p.partes[v + 1];
+    s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + copia + " END END IF (N > 0) THEN SUSPEND; K = K + 1;";
+    return s + " END END";
+}
+
+// One value as the block reads it.
+void empaquetar(std::string& s, const std::string& valor) {
+    char largo[8];
+    std::snprintf(largo, sizeof largo, "%04zu", valor.size());
+    s.append(largo, 4);
+    s += valor;
 }
 
 }  // namespace
@@ -68,94 +78,64 @@ Buscador::Buscador(bd::Conexion& conexion, PlantillaConsulta plantilla)
 
 Buscador::~Buscador() = default;
 
-std::size_t Buscador::largoNecesario(const std::vector<std::string>& clave) const {
-    std::size_t largo = 1;
+bool Buscador::llevable(const std::vector<std::string>& clave) const {
     for (std::size_t v = 0; v < clave.size(); ++v) {
-        // The rule's statement ends at a NUL, as C text does, and fails; a
-        // parameter would carry the value whole and answer.
-        if (clave[v].find('\0') != std::string::npos) return 0;
-        if (plantilla_.citado[v]) largo = std::max(largo, clave[v].size());
-        else if (!entero(clave[v])) return 0;
+        // The rule's statement ends at a NUL, as C text does, and fails; the
+        // block would carry the value whole and answer.
+        if (clave[v].find('\0') != std::string::npos) return false;
+        if (plantilla_.citado[v] ? clave[v].size() > largoMaximo : !entero(clave[v])) return false;
     }
-    return largo <= largoCorto ? largoCorto : largo <= largoLargo ? largoLargo : 0;
+    return bytesDe(clave) <= bytesPorSentencia;
 }
 
-bd::Preparada& Buscador::bloqueDe(std::size_t claves, std::size_t largo) {
-    // Few keys take a small block, so that a short run does not prepare a
-    // long one; blocks go by powers of two, each prepared once.
-    std::size_t tamanio = std::min({std::bit_ceil(claves), maximo_, largo == largoLargo ? std::size_t{16} : maximo_});
-    // A block prepared already that carries as many keys takes fewer too:
-    // the server compiles a long block in tens of milliseconds, and runs the
-    // keys that fill it in microseconds.
-    const Bloque* mayor = nullptr;
-    for (const auto& b : bloques_)
-        if (b.largo == largo && b.claves >= tamanio && (!mayor || b.claves < mayor->claves)) mayor = &b;
-    if (mayor) return *mayor->sentencia;
-    for (;;) {
-        for (const auto& b : bloques_)
-            if (b.claves == tamanio && b.largo == largo) return *b.sentencia;
-        try {
-            bloques_.push_back({tamanio, largo, conexion_.preparar(bloque(plantilla_, tipos_, tamanio, largo))});
-            return *bloques_.back().sentencia;
-        } catch (const bd::ErrorBaseDatos&) {
-            // A statement may name at most 256 tables: a query that joins two
-            // takes half the keys.
-            if (tamanio == 1) throw;
-            maximo_ = tamanio = tamanio / 2;
-        }
-    }
+std::size_t Buscador::bytesDe(const std::vector<std::string>& clave) {
+    std::size_t n = 0;
+    for (const auto& v : clave) n += 4 + v.size();
+    return n;
 }
 
 Respuestas Buscador::buscar(const std::vector<std::vector<std::string>>& claves, const Interrupcion* interrupcion) {
     fallas_ = logradas_ = fallidas_ = 0;
     primerError_.clear();
-    // Short keys and the rare long ones go in blocks of their own, so that
-    // the usual message stays small.
-    std::vector<std::size_t> cortas, largas;
-    for (std::size_t k = 0; k < claves.size(); ++k) {
-        const std::size_t largo = largoNecesario(claves[k]);
-        if (largo == largoCorto) cortas.push_back(k);
-        else if (largo == largoLargo) largas.push_back(k);
-    }
-    const std::size_t primera = !cortas.empty() ? cortas.front() : !largas.empty() ? largas.front() : claves.size();
-    if (tipos_.empty() && primera < claves.size()) {
-        tipos_ = conexion_.describir(plantilla_.referencia(claves[primera]));
+    std::vector<std::size_t> aPreguntar;
+    for (std::size_t k = 0; k < claves.size(); ++k)
+        if (llevable(claves[k])) aPreguntar.push_back(k);
+    if (!aPreguntar.empty() && !bloque_) {
+        tipos_ = conexion_.describir(plantilla_.referencia(claves[aPreguntar.front()]));
         columnas_ = tipos_.size();
+        bloque_ = conexion_.preparar(bloque(plantilla_, tipos_));
     }
     Respuestas r(claves.size(), columnas_);
-    preguntar(claves, cortas, largoCorto, r, interrupcion);
-    preguntar(claves, largas, largoLargo, r, interrupcion);
-    return r;
-}
-
-void Buscador::preguntar(const std::vector<std::vector<std::string>>& claves, const std::vector<std::size_t>& aPreguntar,
-                         std::size_t largo, Respuestas& r, const Interrupcion* interrupcion) {
-    for (std::size_t primero = 0, cuantas = 0; primero < aPreguntar.size(); primero += cuantas) {
-        bd::Preparada& bloque = bloqueDe(aPreguntar.size() - primero, largo);
-        cuantas = std::min(bloque.parametros() / plantilla_.citado.size(), aPreguntar.size() - primero);
-        preguntarTramo(claves, aPreguntar, primero, cuantas, largo, r, interrupcion);
+    // As many keys in each statement as its text takes.
+    for (std::size_t primero = 0; primero < aPreguntar.size();) {
+        std::size_t cuantas = 0, bytes = 0;
+        while (primero + cuantas < aPreguntar.size() && cuantas < clavesPorSentencia) {
+            const std::size_t b = bytesDe(claves[aPreguntar[primero + cuantas]]);
+            if (bytes + b > bytesPorSentencia) break;
+            bytes += b;
+            ++cuantas;
+        }
+        preguntarTramo(claves, aPreguntar, primero, cuantas, r, interrupcion);
+        primero += cuantas;
     }
+    return r;
 }
 
 void Buscador::preguntarTramo(const std::vector<std::vector<std::string>>& claves,
                               const std::vector<std::size_t>& aPreguntar, std::size_t primero, std::size_t cuantas,
-                              std::size_t largo, Respuestas& r, const Interrupcion* interrupcion) {
+                              Respuestas& r, const Interrupcion* interrupcion) {
     if (interrupcion) interrupcion->comprobar();
-    bd::Preparada& bloque = bloqueDe(cuantas, largo);
-    const std::size_t porSentencia = bloque.parametros() / plantilla_.citado.size();
-    std::vector<bd::Parametro> parametros;
-    // A statement carries a fixed number of keys: the last one is filled
-    // with the first key again, whose answers are not read.
-    for (std::size_t i = 0; i < porSentencia; ++i) {
-        const auto& clave = claves[aPreguntar[primero + (i < cuantas ? i : 0)]];
+    std::string texto;
+    for (std::size_t i = 0; i < cuantas; ++i) {
+        const auto& clave = claves[aPreguntar[primero + i]];
         for (std::size_t v = 0; v < clave.size(); ++v) {
             std::int64_t n = 0;
-            if (plantilla_.citado[v]) parametros.push_back(bd::Parametro::deTexto(clave[v]));
-            else if (entero(clave[v], &n)) parametros.push_back(bd::Parametro::deEntero(n));
+            if (plantilla_.citado[v]) empaquetar(texto, clave[v]);
+            else if (entero(clave[v], &n)) empaquetar(texto, std::to_string(n));
         }
     }
     try {
-        bloque.ejecutar(parametros, [&](const std::vector<bd::Valor>& fila) {
+        bloque_->ejecutar({bd::Parametro::deTexto(std::move(texto)), bd::Parametro::deEntero(static_cast<std::int64_t>(cuantas))}, [&](const std::vector<bd::Valor>& fila) {
             const auto i = static_cast<std::size_t>(fila[0].comoEntero());
             if (i >= cuantas) return;
             const std::size_t k = aPreguntar[primero + i];
@@ -174,8 +154,8 @@ void Buscador::preguntarTramo(const std::vector<std::vector<std::string>>& clave
         for (std::size_t i = 0; i < cuantas; ++i) r.filas_[aPreguntar[primero + i]] = -1;
         // Errors everywhere (a lost connection) are not chased key by key.
         if (cuantas == 1 || ++fallas_ > 64) return;
-        preguntarTramo(claves, aPreguntar, primero, cuantas / 2, largo, r, interrupcion);
-        preguntarTramo(claves, aPreguntar, primero + cuantas / 2, cuantas - cuantas / 2, largo, r, interrupcion);
+        preguntarTramo(claves, aPreguntar, primero, cuantas / 2, r, interrupcion);
+        preguntarTramo(claves, aPreguntar, primero + cuantas / 2, cuantas - cuantas / 2, r, interrupcion);
     }
 }
 

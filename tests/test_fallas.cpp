@@ -13,10 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <fstream>
-#include <functional>
 #include <thread>
 
 #include "principalautorep/panel_titulo.h"
@@ -41,19 +39,16 @@ void esperarServidor() {
     std::this_thread::sleep_for(500ms);
 }
 
-// Kills the server once the report has grown past `bytes`, or after `retardo`:
-// a batched run writes its report only after its lookups, so it is cut short
-// by time, a fraction of what a whole run took.
+// Kills the server once the report has grown past `bytes`: lines are written
+// as their lookups end, so the lookups of later lines are then in flight.
 class Saboteador {
 public:
-    Saboteador(std::string reporte, std::size_t bytes) : Saboteador([reporte, bytes] {
-        std::error_code ec;
-        return fs::file_size(reporte, ec) >= bytes && !ec;
-    }) {}
-    explicit Saboteador(std::chrono::milliseconds retardo)
-        : Saboteador([hasta = std::chrono::steady_clock::now() + retardo] { return std::chrono::steady_clock::now() >= hasta; }) {}
-    explicit Saboteador(std::function<bool()> llegado)
-        : hilo_([this, llegado] {
+    Saboteador(std::string reporte, std::size_t bytes)
+        : hilo_([this, reporte, bytes] {
+              auto llegado = [&] {
+                  std::error_code ec;
+                  return fs::file_size(reporte, ec) >= bytes && !ec;
+              };
               for (int i = 0; i < 6000 && !fin_; ++i) {
                   if (llegado()) {
                       [[maybe_unused]] const int r = std::system("pkill -9 -x firebird");
@@ -109,24 +104,21 @@ protected:
     }
 
     // The server is killed while the run works: row by row once some lines
-    // are written, batched while the audit rows and the lookups arrive (a
-    // third into a whole run). Returns the report as it was left.
+    // are written, batched a third into its report, while the audit rows and
+    // the lookups still arrive. Returns the report as it was left.
     std::string interrumpir(const std::string& origen, const std::string& destino, bool filaAFila) {
-        std::chrono::milliseconds retardo{0};
         std::string completo;
         if (!filaAFila) {
             fs::remove(reporte());
-            const auto t0 = std::chrono::steady_clock::now();
             EXPECT_EQ(lote(origen, destino).estado, 1);
-            retardo = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0) / 3;
             completo = prueba::contenido(reporte());
         }
         fs::remove(reporte());
         prueba::SalidaLote r;
         {
-            auto s = filaAFila ? std::make_unique<Saboteador>(reporte(), 3000) : std::make_unique<Saboteador>(retardo);
+            Saboteador s(reporte(), filaAFila ? 3000 : completo.size() / 3);
             r = lote(origen, destino, filaAFila);
-            EXPECT_TRUE(s->hecho()) << r.error;
+            EXPECT_TRUE(s.hecho()) << r.error;
         }
         // The destination's server comes back at once here: lookup threads
         // that lost it retire and new ones finish their stretches. That run
@@ -188,13 +180,13 @@ protected:
         c.FecFin->ponerValor(plataforma::FechaHora{{2016, 10, 31}, {23, 59, 59, 999}});
         return v;
     }
-    // A third of a whole run, which leaves its report to the next one.
-    std::chrono::milliseconds duracionDeUnaCorrida(principal::Tfprincipalautorep& v) {
-        const auto t0 = std::chrono::steady_clock::now();
+    // A third of a whole run's report, which is removed for the next run.
+    std::size_t tercioDeUnReporte(principal::Tfprincipalautorep& v) {
         QTest::mouseClick(v.controles().SpeedButton1, Qt::LeftButton);
         EXPECT_TRUE(avisador.mensajes.empty()) << avisador.mensajes.front();
+        const std::size_t tercio = prueba::contenido(reporte()).size() / 3;
         fs::remove(reporte());
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0) / 3;
+        return tercio;
     }
     // Ready for another run: the run display hidden, the destination closed.
     void listaParaOtra(principal::Tfprincipalautorep& v) {
@@ -211,9 +203,9 @@ TEST_F(FallasVentana, ElServidorDeOrigenSeDetieneAMitadDeCorrida) {
     prueba::llenar(e, 100000, 21);
     auto v = ventana(remoto(e.servidorOrigen()), e.servidorDestino());
     ASSERT_TRUE(avisador.mensajes.empty()) << avisador.mensajes.front();
-    const auto retardo = duracionDeUnaCorrida(*v);
+    const std::size_t tercio = tercioDeUnReporte(*v);
     {
-        Saboteador s(retardo);  // while the audit rows and the lookups arrive
+        Saboteador s(reporte(), tercio);  // while the audit rows and the lookups arrive
         QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
         ASSERT_TRUE(s.hecho());
     }
@@ -236,9 +228,9 @@ TEST_F(FallasVentana, ElServidorDeOrigenSeDetieneAMitadDeCorrida) {
 TEST_F(FallasVentana, ElServidorDeDestinoSeDetieneAMitadDeCorrida) {
     prueba::llenar(e, 100000, 21);
     auto v = ventana(e.servidorOrigen(), remoto(e.servidorDestino()));
-    const auto retardo = duracionDeUnaCorrida(*v);
+    const std::size_t tercio = tercioDeUnReporte(*v);
     {
-        Saboteador s(retardo);
+        Saboteador s(reporte(), tercio);
         QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
         ASSERT_TRUE(s.hecho());
     }

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,12 +21,6 @@ struct PlantillaConsulta {
 
     // The statement the row-by-row rule sends for these values.
     std::string referencia(const std::vector<std::string>& valores) const;
-};
-
-// A lookup that cannot be done in batches with the very semantics of the rule.
-class SinLotes : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // What the query of each key yielded: whether it was asked at all (a key the

@@ -29,14 +29,14 @@ bool entero(const std::string& s, std::int64_t* v = nullptr) {
 // and the first of those rows; nothing for a key whose query yields none.
 std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& tipos) {
     const std::string texto = "VARCHAR(" + std::to_string(Buscador::bytesPorSentencia) + ") CHARACTER SET NONE";
-    std::string s = "EXECUTE BLOCK (E " + texto + " = ?, NK BIGINT = ?) RETURNS (K INTEGER, N INTEGER";
+    std::string s = "EXECUTE BLOCK (S " + texto + " = ?, NK BIGINT = ?) RETURNS (K INTEGER, N INTEGER";
     for (std::size_t i = 0; i < tipos.size(); ++i) s += ", C" + std::to_string(i) + " " + tipos[i];
-    s += ") AS DECLARE S " + texto + "; DECLARE P INTEGER = 1; DECLARE L INTEGER;";
+    s += ") AS DECLARE P INTEGER = 1; DECLARE L INTEGER;";
     for (std::size_t v = 0; v < p.citado.size(); ++v)
         s += " DECLARE V" + std::to_string(v) +
              (p.citado[v] ? " VARCHAR(" + std::to_string(Buscador::largoMaximo) + ") CHARACTER SET NONE;" : " BIGINT;");
     for (std::size_t i = 0; i < tipos.size(); ++i) s += " DECLARE T" + std::to_string(i) + " " + tipos[i] + ";";
-    s += " BEGIN S = E; K = 0; WHILE (K < NK) DO BEGIN";
+    s += " BEGIN K = 0; WHILE (K < NK) DO BEGIN";
     for (std::size_t v = 0; v < p.citado.size(); ++v) {
         const std::string valor = "SUBSTRING(S FROM P + 4 FOR L)";
         s += " L = CAST(SUBSTRING(S FROM P FOR 4) AS INTEGER); V" + std::to_string(v) + " = " +

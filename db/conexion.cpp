@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "db/consulta.h"
 #include "db/error_bd.h"
@@ -392,6 +394,20 @@ std::unique_ptr<Preparada> Conexion::preparar(const std::string& sql) {
         throw ErrorBaseDatos(fb::textoDeError(e));
     }
     return p;
+}
+
+void desconectarTodas(const std::vector<Conexion*>& conexiones) noexcept {
+    std::vector<std::thread> hilos;
+    for (std::size_t i = 1; i < conexiones.size(); ++i) {
+        try {
+            hilos.emplace_back([c = conexiones[i]] { c->desconectar(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: this one closes here.
+            conexiones[i]->desconectar();
+        }
+    }
+    if (!conexiones.empty()) conexiones[0]->desconectar();
+    for (auto& h : hilos) h.join();
 }
 
 }  // namespace autorep::bd

@@ -126,4 +126,8 @@ private:
     std::uint64_t sentencias_ = 0;
 };
 
+// Closes every connection at once, each on a thread of its own: each goodbye
+// waits for its server's answer, a round trip or two on a slow link.
+void desconectarTodas(const std::vector<Conexion*>& conexiones) noexcept;
+
 }  // namespace autorep::bd

@@ -37,6 +37,7 @@ struct Limpieza {
     VistaCorrida& vista;
     bd::Conexion& DbCia;
     bd::Conexion& DBEnvio;
+    std::vector<std::unique_ptr<bd::Conexion>>& busquedas;
     std::optional<Reporte>& reporte;
     Resumen& resumen;
     bool activa = true;
@@ -51,7 +52,9 @@ struct Limpieza {
             resumen.lineas = reporte->lineasEscritas();
         }
         vista.ocultarRegistro();
-        desconectarAmbas(DbCia, DBEnvio);
+        std::vector<bd::Conexion*> todas = {&DbCia, &DBEnvio};
+        for (const auto& c : busquedas) todas.push_back(c.get());
+        bd::desconectarTodas(todas);
         vista.ocultarEstado();
     }
 };
@@ -79,8 +82,9 @@ void esperarReporte(Reporte& reporte, const EntornoCorrida& entorno) {
     entorno.vista.mostrarEstado(plataforma::ansi("Revisando información ... "));
 }
 
+// The lookup connections a batched read leaves open go to `busquedas`.
 void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
-              std::optional<Reporte>& reporte, Resumen& resumen);
+              std::optional<Reporte>& reporte, Resumen& resumen, std::vector<std::unique_ptr<bd::Conexion>>& busquedas);
 
 // The audit rows in their text forms, for the rules to look up row by row;
 // the first `saltar` are left out (the batches handed them over already).
@@ -275,9 +279,10 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     // A stop asked for also cancels the statement at work on either side.
     const Interrupcion::Registro cancelables(entorno.interrupcion, {&DbCia, &DBEnvio});
     std::optional<Reporte> reporte;
-    Limpieza limpieza{vista, DbCia, DBEnvio, reporte, resumen};
+    std::vector<std::unique_ptr<bd::Conexion>> busquedas;
+    Limpieza limpieza{vista, DbCia, DBEnvio, busquedas, reporte, resumen};
     try {
-        recorrer(DbCia, DBEnvio, e, entorno, reporte, resumen);
+        recorrer(DbCia, DBEnvio, e, entorno, reporte, resumen, busquedas);
     } catch (const bd::ErrorBaseDatos&) {
         // The cancel of a statement, when a stop was asked for, is that stop.
         comprobar(entorno);
@@ -290,7 +295,12 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     resumen.lineas = reporte->lineasEscritas();
     limpieza.activa = false;
     vista.ocultarRegistro();
-    if (!entorno.conservarConexiones) desconectarAmbas(DbCia, DBEnvio);
+    // The lookup connections close beside the run's own, or alone when a
+    // revision keeps those for its next pair.
+    std::vector<bd::Conexion*> cerrar;
+    if (!entorno.conservarConexiones) cerrar = {&DbCia, &DBEnvio};
+    for (const auto& c : busquedas) cerrar.push_back(c.get());
+    bd::desconectarTodas(cerrar);
     vista.ocultarEstado();
 }
 
@@ -307,17 +317,7 @@ void conectarDestino(bd::Conexion& DBEnvio, const EntradasCorrida& e) {
     DBEnvio.conectar();
 }
 
-void desconectarAmbas(bd::Conexion& una, bd::Conexion& otra) noexcept {
-    try {
-        std::thread hilo([&otra] { otra.desconectar(); });
-        una.desconectar();
-        hilo.join();
-    } catch (const std::system_error&) {
-        // No thread to be had: one after the other.
-        una.desconectar();
-        otra.desconectar();
-    }
-}
+void desconectarAmbas(bd::Conexion& una, bd::Conexion& otra) noexcept { bd::desconectarTodas({&una, &otra}); }
 
 namespace {
 
@@ -349,7 +349,7 @@ private:
 
 // The audit rows, their lookups and their lines.
 void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida& e, EntornoCorrida& entorno,
-              std::optional<Reporte>& reporte, Resumen& resumen) {
+              std::optional<Reporte>& reporte, Resumen& resumen, std::vector<std::unique_ptr<bd::Conexion>>& busquedas) {
     auto& vista = entorno.vista;
 
     // The lines are written as the audit rows arrive, when the type's
@@ -416,6 +416,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
                     escribir(fila, std::move(d));
                 });
                 entregadas = lotes->entregadas();
+                for (auto& c : lotes->terminar()) busquedas.push_back(std::move(c));
                 contar(entregadas);
                 if (completa) continue;
             }

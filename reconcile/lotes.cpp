@@ -212,14 +212,28 @@ struct LecturaPorLotes::Destino {
 };
 
 LecturaPorLotes::~LecturaPorLotes() {
+    // A run that ends early stops the statements at work.
+    if (!hilos_.empty()) parada_.pedir();
+    const auto abiertas = terminar();
+    std::vector<bd::Conexion*> cerrar;
+    for (const auto& c : abiertas) cerrar.push_back(c.get());
+    bd::desconectarTodas(cerrar);
+}
+
+std::vector<std::unique_ptr<bd::Conexion>> LecturaPorLotes::terminar() {
     {
         const std::lock_guard<std::mutex> guarda(mutex_);
         sinMasTrozos_ = true;
     }
     cambio_.notify_all();
-    if (!hilos_.empty()) parada_.pedir();
     for (auto& h : hilos_) h.join();
+    hilos_.clear();
     registros_.clear();
+    std::vector<std::unique_ptr<bd::Conexion>> abiertas;
+    for (auto& c : conexionesPropias_)
+        if (c->conectada()) abiertas.push_back(std::move(c));
+    conexionesPropias_.clear();
+    return abiertas;
 }
 
 std::string LecturaPorLotes::textoDe(const bd::Valor& v) const { return textoCampo(v, regional_); }
@@ -512,25 +526,31 @@ void LecturaPorLotes::cerrarTrozo() {
 }
 
 void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
-    // Each thread connects and disconnects on its own, so that neither the
-    // audit read nor the end of the run waits for it; one that cannot
-    // connect leaves its stretches to the others, or to the run.
+    // Each thread connects on its own, so that the audit read does not wait
+    // for it; one that cannot connect leaves its stretches to the others, or
+    // to the run. One that retires closes its connection at once; one that
+    // runs out of stretches leaves it open, for the run to close beside its
+    // own.
+    bool abierta = false;
     try {
         conexion.conectar();
         {
             Destino destino{conexion, {}};
+            abierta = true;
             while (Trozo* t = siguienteTrozo()) {
                 const Intento intento = buscar(*t, destino, &parada_);
                 // Failures with nothing answered, or with the connection
                 // gone, are no key's doing: the thread that met them leaves.
                 if (intento.fallidas > 0 && (intento.logradas == 0 || !conexion.responde())) {
                     retirarse(*t, intento.error);
+                    abierta = false;
                     break;
                 }
                 terminarTrozo(*t);
             }
         }
     } catch (const bd::ErrorBaseDatos&) {
+        abierta = false;
         if (!conexion.conectada() && !parada_.pedida()) {
             conexion.desconectar();
             const std::lock_guard<std::mutex> guarda(mutex_);
@@ -540,9 +560,10 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
         }
         guardarFalla();
     } catch (...) {
+        abierta = false;
         guardarFalla();
     }
-    conexion.desconectar();
+    if (!abierta) conexion.desconectar();
     const std::lock_guard<std::mutex> guarda(mutex_);
     --hilosVivos_;
     cambio_.notify_all();

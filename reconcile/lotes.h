@@ -56,6 +56,11 @@ public:
     // The reading stages are shown only with `fases`, and only until the
     // first stretch is handed over: after that the bar counts lines.
     bool leer(VistaCorrida& vista, bool fases, const Entrega& entrega);
+    // Ends the lookup threads, once the rows are read, and hands over their
+    // connections still open, for the caller to close beside its own: each
+    // goodbye is a round trip or two on a slow link. Those not handed over
+    // are closed when the reading ends.
+    std::vector<std::unique_ptr<bd::Conexion>> terminar();
     std::size_t entregadas() const { return recibidas_; }
 
 private:

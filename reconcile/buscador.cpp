@@ -135,7 +135,9 @@ void Buscador::preguntarTramo(const std::vector<std::vector<std::string>>& clave
         }
     }
     try {
-        bloque_->ejecutar({bd::Parametro::deTexto(std::move(texto)), bd::Parametro::deEntero(static_cast<std::int64_t>(cuantas))}, [&](const std::vector<bd::Valor>& fila) {
+        const std::vector<bd::Parametro> parametros = {bd::Parametro::deTexto(std::move(texto)),
+                                                       bd::Parametro::deEntero(static_cast<std::int64_t>(cuantas))};
+        bloque_->ejecutar(parametros, [&](const std::vector<bd::Valor>& fila) {
             const auto i = static_cast<std::size_t>(fila[0].comoEntero());
             if (i >= cuantas) return;
             const std::size_t k = aPreguntar[primero + i];

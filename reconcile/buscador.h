@@ -61,9 +61,9 @@ public:
     // many bytes: few statements, since each costs a round trip on a slow
     // link, but a short text, since the server's work for each row it hands
     // over grows with the length of the parameters once the rows outrun the
-    // first fetches (measured: of 2,000 rows per statement, each cost the
-    // server 85 microseconds with a 32,000-byte text, 9 with 4,000 and under
-    // 2 with 100; of 256 rows, about 2 with any of them).
+    // first fetches (bench_parametros: of 2,000 rows per statement, each cost
+    // the server 88 microseconds with a 32,000-byte text, 7 with 4,000 and
+    // under 2 with 100; of 256 or 512 rows, about 2 with any of them).
     static constexpr std::size_t clavesPorSentencia = 512;
     static constexpr std::size_t bytesPorSentencia = 8000;
     // The longest quoted value a key may have: a value longer still, one

@@ -276,7 +276,7 @@ private:
         // The pairs leave both connections open for the next one.
         struct Cerrar {
             bd::Conexion &a, &b;
-            ~Cerrar() { conciliacion::desconectarAmbas(a, b); }
+            ~Cerrar() { bd::desconectarTodas({&a, &b}); }
         } cerrar{DbCia, DBEnvio};
         bool primero = true;
         for (const std::size_t i : aCorrer) {

@@ -6,7 +6,6 @@
 #include <deque>
 #include <set>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <tuple>
 
@@ -33,6 +32,16 @@ plataforma::Fecha fechaDe(const std::optional<plataforma::FechaHora>& valor, con
 }
 
 // The clean-up of a run cut short by an error; the error itself goes on.
+// The lookup connections closed at once with the run's own two, or alone
+// when the run's two stay open.
+void cerrarConexiones(bd::Conexion& DbCia, bd::Conexion& DBEnvio,
+                      const std::vector<std::unique_ptr<bd::Conexion>>& busquedas, bool propias) noexcept {
+    std::vector<bd::Conexion*> todas;
+    if (propias) todas = {&DbCia, &DBEnvio};
+    for (const auto& c : busquedas) todas.push_back(c.get());
+    bd::desconectarTodas(todas);
+}
+
 struct Limpieza {
     VistaCorrida& vista;
     bd::Conexion& DbCia;
@@ -52,9 +61,7 @@ struct Limpieza {
             resumen.lineas = reporte->lineasEscritas();
         }
         vista.ocultarRegistro();
-        std::vector<bd::Conexion*> todas = {&DbCia, &DBEnvio};
-        for (const auto& c : busquedas) todas.push_back(c.get());
-        bd::desconectarTodas(todas);
+        cerrarConexiones(DbCia, DBEnvio, busquedas, true);
         vista.ocultarEstado();
     }
 };
@@ -295,12 +302,8 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     resumen.lineas = reporte->lineasEscritas();
     limpieza.activa = false;
     vista.ocultarRegistro();
-    // The lookup connections close beside the run's own, or alone when a
-    // revision keeps those for its next pair.
-    std::vector<bd::Conexion*> cerrar;
-    if (!entorno.conservarConexiones) cerrar = {&DbCia, &DBEnvio};
-    for (const auto& c : busquedas) cerrar.push_back(c.get());
-    bd::desconectarTodas(cerrar);
+    // A revision keeps the run's own two for its next pair.
+    cerrarConexiones(DbCia, DBEnvio, busquedas, !entorno.conservarConexiones);
     vista.ocultarEstado();
 }
 
@@ -316,8 +319,6 @@ void conectarDestino(bd::Conexion& DBEnvio, const EntradasCorrida& e) {
     DBEnvio.ponerParametro("password", e.claveDestino);
     DBEnvio.conectar();
 }
-
-void desconectarAmbas(bd::Conexion& una, bd::Conexion& otra) noexcept { bd::desconectarTodas({&una, &otra}); }
 
 namespace {
 

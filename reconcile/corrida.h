@@ -121,7 +121,4 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
 // run, beside its own sign-ins, since each costs round trips on a slow link.
 void conectarDestino(bd::Conexion& DBEnvio, const EntradasCorrida& entradas);
 
-// Both connections closed at once: each waits for its server's answer.
-void desconectarAmbas(bd::Conexion& una, bd::Conexion& otra) noexcept;
-
 }  // namespace autorep::conciliacion

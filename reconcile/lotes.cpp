@@ -536,21 +536,21 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
         conexion.conectar();
         {
             Destino destino{conexion, {}};
-            abierta = true;
+            bool retirada = false;
             while (Trozo* t = siguienteTrozo()) {
                 const Intento intento = buscar(*t, destino, &parada_);
                 // Failures with nothing answered, or with the connection
                 // gone, are no key's doing: the thread that met them leaves.
                 if (intento.fallidas > 0 && (intento.logradas == 0 || !conexion.responde())) {
                     retirarse(*t, intento.error);
-                    abierta = false;
+                    retirada = true;
                     break;
                 }
                 terminarTrozo(*t);
             }
+            abierta = !retirada;
         }
     } catch (const bd::ErrorBaseDatos&) {
-        abierta = false;
         if (!conexion.conectada() && !parada_.pedida()) {
             conexion.desconectar();
             const std::lock_guard<std::mutex> guarda(mutex_);
@@ -560,7 +560,6 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
         }
         guardarFalla();
     } catch (...) {
-        abierta = false;
         guardarFalla();
     }
     if (!abierta) conexion.desconectar();

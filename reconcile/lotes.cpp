@@ -6,6 +6,7 @@
 #include "db/error_bd.h"
 #include "platform/cp1252.h"
 #include "platform/texto.h"
+#include "reconcile/empaque.h"
 #include "reconcile/importe.h"
 
 namespace autorep::conciliacion {
@@ -21,6 +22,9 @@ constexpr std::size_t trozosEnVuelo = 24;
 // Lookup threads at most, each on a destination connection of its own: over
 // a slow link their round trips overlap.
 constexpr std::size_t maximoHilos = 8;
+// Audit rows to each row fetched: a slow link's round trip brings up to
+// 1,000 fetched rows.
+constexpr std::size_t filasPorMensaje = 16;
 
 constexpr std::string_view tablaAuditoria = "AUDITORIA";
 
@@ -334,6 +338,32 @@ std::unique_ptr<LecturaPorLotes> LecturaPorLotes::crear(bd::Conexion& origen, bd
     return l;
 }
 
+std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
+    // A dialect 1 database declares other types under the same names.
+    if (origen_.parametros().valorOVacio("SQLDialect") == "1") return std::nullopt;
+    std::vector<std::string> nombres, tipos;
+    try {
+        tipos = origen_.describir(consulta_, &nombres);
+    } catch (const bd::ErrorBaseDatos&) {
+        return std::nullopt;
+    }
+    if (!conColumnas(nombres)) return std::nullopt;
+    std::vector<std::size_t> usadas = {iFecha_, iHora_, iTipo_, iIdDoc_, iOper_, iCodigo_};
+    for (std::size_t c = 0; c < regla_->columnasOrigen.size(); ++c) usadas.push_back(columnasAuditoria_ + c);
+    auto e = empacar(consulta_, std::string(tablaAuditoria), nombres, tipos, columnasAuditoria_, usadas, filasPorMensaje);
+    if (e) {
+        // Each audit row of a fetched one: its columns in the order above.
+        iFecha_ = 0;
+        iHora_ = 1;
+        iTipo_ = 2;
+        iIdDoc_ = 3;
+        iOper_ = 4;
+        iCodigo_ = 5;
+        columnasAuditoria_ = 6;
+    }
+    return e;
+}
+
 bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entrega) {
     fases_ = fases;
     // A row the subqueries cannot stand for (a document id that is not a
@@ -348,31 +378,54 @@ bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entre
     struct EntregaFallida {};
     std::exception_ptr errorEntrega;
     bool completa = true;
-    std::vector<std::string> columnas;
+    const auto alRecibir = [&](const bd::Valor* v) {
+        const bd::Valor& id = v[iIdDoc_];
+        if (!id.esNulo() && (id.tipo() != bd::Valor::Tipo::Entero || id.escala() != 0)) throw NoPorLotes{};
+        recibir(v);
+        if (filas_.size() >= filasPorTrozo) {
+            cerrarTrozo();
+            iniciarHilo();
+            avisar(vista);
+            if (fases_ && entregados_ == 0) vista.fase(Fase::LeyendoAuditoria, recibidas_, 0);
+            try {
+                entregar(vista, entrega, trozosEnVuelo);
+            } catch (...) {
+                errorEntrega = std::current_exception();
+                throw EntregaFallida{};
+            }
+        }
+    };
     try {
-        origen_.recorrer(
-            consulta_, {},
-            [&](const std::vector<bd::Valor>& v) {
+        bool leida = false;
+        if (const auto empacada = this->empacada()) {
+            const std::size_t ancho = empacada->columnas.size();
+            try {
+                origen_.recorrer(empacada->sql, {}, [&](const std::vector<bd::Valor>& m) {
+                    if (interrupcion_) interrupcion_->comprobar();
+                    const auto n = static_cast<std::size_t>(m[0].entero());
+                    for (std::size_t k = 0; k < n && k < empacada->filas; ++k) alRecibir(m.data() + 1 + k * ancho);
+                });
+                leida = true;
+            } catch (const bd::ErrorBaseDatos&) {
+                // Refused before its first rows (a column no variable holds
+                // unchanged, a message too wide): the plain query reads them,
+                // and meets any error of its own.
+                if (recibidas_ > 0) throw;
                 if (interrupcion_) interrupcion_->comprobar();
-                if (recibidas_ == 0 && !conColumnas(columnas)) throw NoPorLotes{};
-                const bd::Valor& id = v[iIdDoc_];
-                if (!id.esNulo() && (id.tipo() != bd::Valor::Tipo::Entero || id.escala() != 0)) throw NoPorLotes{};
-                recibir(v);
-                if (filas_.size() >= filasPorTrozo) {
-                    cerrarTrozo();
-                    iniciarHilo();
-                    avisar(vista);
-                    if (fases_ && entregados_ == 0) vista.fase(Fase::LeyendoAuditoria, recibidas_, 0);
-                    try {
-                        entregar(vista, entrega, trozosEnVuelo);
-                    } catch (...) {
-                        errorEntrega = std::current_exception();
-                        throw EntregaFallida{};
-                    }
-                }
-            },
-            &columnas);
-        if (recibidas_ == 0 && !conColumnas(columnas)) completa = false;
+            }
+        }
+        if (!leida) {
+            std::vector<std::string> columnas;
+            origen_.recorrer(
+                consulta_, {},
+                [&](const std::vector<bd::Valor>& v) {
+                    if (interrupcion_) interrupcion_->comprobar();
+                    if (recibidas_ == 0 && !conColumnas(columnas)) throw NoPorLotes{};
+                    alRecibir(v.data());
+                },
+                &columnas);
+            if (recibidas_ == 0 && !conColumnas(columnas)) completa = false;
+        }
     } catch (const NoPorLotes&) {
         completa = false;
     } catch (const EntregaFallida&) {
@@ -468,7 +521,7 @@ void LecturaPorLotes::iniciarHilo() {
     hilos_.emplace_back([this, c] { buscarEnDestino(*c); });
 }
 
-void LecturaPorLotes::recibir(const std::vector<bd::Valor>& v) {
+void LecturaPorLotes::recibir(const bd::Valor* v) {
     Fila f;
     f.codigo = textoDe(v[iCodigo_]);
     f.momento = {v[iFecha_].momento().fecha, v[iHora_].momento().hora};

@@ -16,6 +16,7 @@
 #include "platform/regional.h"
 #include "reconcile/buscador.h"
 #include "reconcile/desenlace.h"
+#include "reconcile/empaque.h"
 #include "reconcile/interrupcion.h"
 #include "reconcile/reglas.h"
 #include "reconcile/valores.h"
@@ -90,7 +91,11 @@ private:
     bool preparar(const std::string& consultaAuditoria, std::int64_t tipo);
     // Finds the audit columns in the widened query's; false when one is missing.
     bool conColumnas(const std::vector<std::string>& nombres);
-    void recibir(const std::vector<bd::Valor>& v);
+    // The audit rows several to a fetched row, when the query lends itself;
+    // the columns' places are then those of a packed row.
+    std::optional<ConsultaEmpacada> empacada();
+    // One audit row: its columns at the places found above.
+    void recibir(const bd::Valor* v);
     void cerrarTrozo();
     void iniciarHilo();
     struct Destino;

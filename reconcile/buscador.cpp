@@ -25,32 +25,49 @@ bool entero(const std::string& s, std::int64_t* v = nullptr) {
 // loop: one short block serves any number of keys, and the server compiles
 // it at once, where a block with the query written out for every key took it
 // tens of milliseconds.
-// For each key: K (its place in the text), N (how many rows its query yields)
-// and the first of those rows; nothing for a key whose query yields none.
+// Each row it hands over holds the answers of up to `clavesPorFila` keys,
+// since handing a row over costs the server more than a key's query: M (how
+// many), then for each key K (its place in the text), N (how many rows its
+// query yields) and the first of those rows. A key whose query yields none
+// has no answer.
 std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& tipos) {
     const std::string texto = "VARCHAR(" + std::to_string(Buscador::bytesPorSentencia) + ") CHARACTER SET NONE";
-    std::string s = "EXECUTE BLOCK (S " + texto + " = ?, NK BIGINT = ?) RETURNS (K INTEGER, N INTEGER";
-    for (std::size_t i = 0; i < tipos.size(); ++i) s += ", C" + std::to_string(i) + " " + tipos[i];
-    s += ") AS DECLARE P INTEGER = 1; DECLARE L INTEGER;";
+    const std::size_t filas = Buscador::clavesPorFila;
+    auto lugar = [](std::size_t j, const std::string& que) { return que + std::to_string(j); };
+    std::string s = "EXECUTE BLOCK (S " + texto + " = ?, NK BIGINT = ?) RETURNS (M INTEGER";
+    for (std::size_t j = 0; j < filas; ++j) {
+        s += ", " + lugar(j, "K") + " INTEGER, " + lugar(j, "N") + " INTEGER";
+        for (std::size_t i = 0; i < tipos.size(); ++i) s += ", " + lugar(j, "C" + std::to_string(i) + "_") + " " + tipos[i];
+    }
+    s += ") AS DECLARE P INTEGER = 1; DECLARE L INTEGER; DECLARE K INTEGER = 0; DECLARE N INTEGER;";
     for (std::size_t v = 0; v < p.citado.size(); ++v)
         s += " DECLARE V" + std::to_string(v) +
              (p.citado[v] ? " VARCHAR(" + std::to_string(Buscador::largoMaximo) + ") CHARACTER SET NONE;" : " BIGINT;");
-    for (std::size_t i = 0; i < tipos.size(); ++i) s += " DECLARE T" + std::to_string(i) + " " + tipos[i] + ";";
-    s += " BEGIN K = 0; WHILE (K < NK) DO BEGIN";
+    for (std::size_t i = 0; i < tipos.size(); ++i)
+        s += " DECLARE T" + std::to_string(i) + " " + tipos[i] + "; DECLARE F" + std::to_string(i) + " " + tipos[i] + ";";
+    s += " BEGIN M = 0; WHILE (K < NK) DO BEGIN";
     for (std::size_t v = 0; v < p.citado.size(); ++v) {
         const std::string valor = "SUBSTRING(S FROM P + 4 FOR L)";
         s += " L = CAST(SUBSTRING(S FROM P FOR 4) AS INTEGER); V" + std::to_string(v) + " = " +
              (p.citado[v] ? valor : "CAST(" + valor + " AS BIGINT)") + "; P = P + 4 + L;";
     }
-    std::string into = " INTO", copia;
+    std::string into = " INTO", primera;
     for (std::size_t i = 0; i < tipos.size(); ++i) {
         into += (i ? ", :T" : " :T") + std::to_string(i);
-        copia += " C" + std::to_string(i) + " = T" + std::to_string(i) + ";";
+        primera += " F" + std::to_string(i) + " = T" + std::to_string(i) + ";";
     }
     s += " N = 0; FOR " + p.partes[0];
     for (std::size_t v = 0; v < p.citado.size(); ++v) s += ":V" + std::to_string(v) + p.partes[v + 1];
-    s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + copia + " END END IF (N > 0) THEN SUSPEND; K = K + 1;";
-    return s + " END END";
+    s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + primera + " END END IF (N > 0) THEN BEGIN";
+    for (std::size_t j = 0; j < filas; ++j) {
+        s += std::string(j ? " ELSE" : "") + " IF (M = " + std::to_string(j) + ") THEN BEGIN " + lugar(j, "K") +
+             " = K; " + lugar(j, "N") + " = N;";
+        for (std::size_t i = 0; i < tipos.size(); ++i)
+            s += " " + lugar(j, "C" + std::to_string(i) + "_") + " = F" + std::to_string(i) + ";";
+        s += " END";
+    }
+    s += " M = M + 1; IF (M = " + std::to_string(filas) + ") THEN BEGIN SUSPEND; M = 0; END END K = K + 1;";
+    return s + " END IF (M > 0) THEN SUSPEND; END";
 }
 
 // One value as the block reads it.
@@ -138,11 +155,15 @@ void Buscador::preguntarTramo(const std::vector<std::vector<std::string>>& clave
         const std::vector<bd::Parametro> parametros = {bd::Parametro::deTexto(std::move(texto)),
                                                        bd::Parametro::deEntero(static_cast<std::int64_t>(cuantas))};
         bloque_->ejecutar(parametros, [&](const std::vector<bd::Valor>& fila) {
-            const auto i = static_cast<std::size_t>(fila[0].comoEntero());
-            if (i >= cuantas) return;
-            const std::size_t k = aPreguntar[primero + i];
-            r.filas_[k] = fila[1].comoEntero();
-            for (std::size_t c = 0; c < columnas_; ++c) r.valores_.poner(k * columnas_ + c, fila[2 + c]);
+            const auto m = static_cast<std::size_t>(fila[0].comoEntero());
+            for (std::size_t j = 0; j < m && j < clavesPorFila; ++j) {
+                const bd::Valor* respuesta = fila.data() + 1 + j * (2 + columnas_);
+                const auto i = static_cast<std::size_t>(respuesta[0].comoEntero());
+                if (i >= cuantas) continue;
+                const std::size_t k = aPreguntar[primero + i];
+                r.filas_[k] = respuesta[1].comoEntero();
+                for (std::size_t c = 0; c < columnas_; ++c) r.valores_.poner(k * columnas_ + c, respuesta[2 + c]);
+            }
         });
         for (std::size_t i = 0; i < cuantas; ++i)
             if (r.filas_[aPreguntar[primero + i]] < 0) r.filas_[aPreguntar[primero + i]] = 0;

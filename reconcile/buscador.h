@@ -66,6 +66,8 @@ public:
     // under 2 with 100; of 256 or 512 rows, about 2 with any of them).
     static constexpr std::size_t clavesPorSentencia = 512;
     static constexpr std::size_t bytesPorSentencia = 8000;
+    // Keys answered in each row the block hands over.
+    static constexpr std::size_t clavesPorFila = 16;
     // The longest quoted value a key may have: a value longer still, one
     // holding a NUL, a bare value that is not a whole number, or a key too
     // long for the text, is left to the row-by-row rule.

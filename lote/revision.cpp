@@ -273,11 +273,18 @@ private:
             bd::Conexion &a, &b;
             ~Contar() { r.sentencias_ += a.sentenciasEjecutadas() + b.sentenciasEjecutadas(); }
         } contar{*this, DbCia, DBEnvio};
-        // The pairs leave both connections open for the next one.
+        // The pairs leave both connections open for the next one, and their
+        // lookup connections too.
+        std::vector<std::unique_ptr<bd::Conexion>> busquedas;
         struct Cerrar {
             bd::Conexion &a, &b;
-            ~Cerrar() { bd::desconectarTodas({&a, &b}); }
-        } cerrar{DbCia, DBEnvio};
+            std::vector<std::unique_ptr<bd::Conexion>>& busquedas;
+            ~Cerrar() {
+                std::vector<bd::Conexion*> todas = {&a, &b};
+                for (const auto& c : busquedas) todas.push_back(c.get());
+                bd::desconectarTodas(todas);
+            }
+        } cerrar{DbCia, DBEnvio, busquedas};
         bool primero = true;
         for (const std::size_t i : aCorrer) {
             if (pedida()) return;
@@ -287,19 +294,21 @@ private:
                 for (bd::Conexion* c : {&DbCia, &DBEnvio})
                     if (c->conectada() && !c->responde()) c->desconectar();
             primero = false;
-            correrPar(pares_[i], DbCia, DBEnvio, carpeta);
+            correrPar(pares_[i], DbCia, DBEnvio, busquedas, carpeta);
             terminar(i);
             if (!pares_[i].error.empty() && pedida()) return;
         }
     }
 
-    void correrPar(ParRevision& p, bd::Conexion& DbCia, bd::Conexion& DBEnvio, const std::string& carpeta) {
+    void correrPar(ParRevision& p, bd::Conexion& DbCia, bd::Conexion& DBEnvio,
+                   std::vector<std::unique_ptr<bd::Conexion>>& busquedas, const std::string& carpeta) {
         entorno_.tablero.empezar(p.compania, p.tipo);
         VistaPar vista(entorno_.tablero, p.compania, p.tipo);
         conciliacion::EntornoCorrida corrida{entorno_.regional,      entorno_.reloj, [&] { return entorno_.directorio; },
                                              mudo_,                  vista,          entorno_.interrupcion,
                                              entorno_.esperaReporte, [&] { return carpeta; }};
         corrida.conservarConexiones = true;
+        corrida.busquedasLibres = &busquedas;
         // Every finding goes to the pair's findings file, and its document to
         // the set the revision before is compared with.
         std::string lineas;

@@ -302,7 +302,13 @@ void ejecutarCorrida(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasC
     resumen.lineas = reporte->lineasEscritas();
     limpieza.activa = false;
     vista.ocultarRegistro();
-    // A revision keeps the run's own two for its next pair.
+    // A revision keeps the run's own two for its next pair, and its lookup
+    // connections when it takes them.
+    if (entorno.conservarConexiones && entorno.busquedasLibres) {
+        for (auto& c : busquedas)
+            if (c->conectada()) entorno.busquedasLibres->push_back(std::move(c));
+        busquedas.clear();
+    }
     cerrarConexiones(DbCia, DBEnvio, busquedas, !entorno.conservarConexiones);
     vista.ocultarEstado();
 }
@@ -409,7 +415,7 @@ void recorrer(bd::Conexion& DbCia, bd::Conexion& DBEnvio, const EntradasCorrida&
         std::size_t entregadas = 0;
         if (!e.filaAFila) {
             if (auto lotes = LecturaPorLotes::crear(DbCia, DBEnvio, consulta, *tipoEntero(e.tipo), regional, e.conteo,
-                                                    entorno.interrupcion)) {
+                                                    entorno.interrupcion, entorno.busquedasLibres)) {
                 if (!pendientes.empty()) escribirPendientes(false);
                 const bool completa = lotes->leer(vista, !reporte, [&](const FilaAuditoria& fila, std::optional<Desenlace> d) {
                     if (buscadas && !buscadas->contiene(fila)) return;

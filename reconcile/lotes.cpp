@@ -332,8 +332,10 @@ bool LecturaPorLotes::conColumnas(const std::vector<std::string>& nombres) {
 std::unique_ptr<LecturaPorLotes> LecturaPorLotes::crear(bd::Conexion& origen, bd::Conexion& destino,
                                                         const std::string& consultaAuditoria, std::int64_t tipo,
                                                         const plataforma::Regional& regional, const Conteo& conteo,
-                                                        const Interrupcion* interrupcion) {
+                                                        const Interrupcion* interrupcion,
+                                                        std::vector<std::unique_ptr<bd::Conexion>>* libres) {
     std::unique_ptr<LecturaPorLotes> l(new LecturaPorLotes(origen, destino, regional, conteo, interrupcion));
+    l->libres_ = libres;
     if (!l->preparar(consultaAuditoria, tipo)) return nullptr;
     return l;
 }
@@ -508,8 +510,18 @@ void LecturaPorLotes::iniciarHilo() {
         const std::lock_guard<std::mutex> guarda(mutex_);
         if (trozos_.size() - siguiente_ < 2) return;
     }
-    auto propia = std::make_unique<bd::Conexion>(destino_.nombre());
-    propia->parametros() = destino_.parametros();
+    std::unique_ptr<bd::Conexion> propia;
+    if (libres_)
+        for (auto it = libres_->begin(); it != libres_->end(); ++it)
+            if ((*it)->parametros().lineas() == destino_.parametros().lineas()) {
+                propia = std::move(*it);
+                libres_->erase(it);
+                break;
+            }
+    if (!propia) {
+        propia = std::make_unique<bd::Conexion>(destino_.nombre());
+        propia->parametros() = destino_.parametros();
+    }
     bd::Conexion* c = propia.get();
     conexionesPropias_.push_back(std::move(propia));
     registros_.push_back(std::make_unique<Interrupcion::Registro>(interrupcion_, std::vector<bd::Conexion*>{c}));
@@ -586,6 +598,8 @@ void LecturaPorLotes::buscarEnDestino(bd::Conexion& conexion) {
     // own.
     bool abierta = false;
     try {
+        // One a run before left open may have gone with its server since.
+        if (conexion.conectada() && !conexion.responde()) conexion.desconectar();
         conexion.conectar();
         {
             Destino destino{conexion, {}};

@@ -44,7 +44,8 @@ public:
     static std::unique_ptr<LecturaPorLotes> crear(bd::Conexion& origen, bd::Conexion& destino,
                                                   const std::string& consultaAuditoria, std::int64_t tipo,
                                                   const plataforma::Regional& regional, const Conteo& conteo,
-                                                  const Interrupcion* interrupcion);
+                                                  const Interrupcion* interrupcion,
+                                                  std::vector<std::unique_ptr<bd::Conexion>>* libres = nullptr);
     ~LecturaPorLotes();
 
     // Reads the audit rows with their lookups and hands each stretch to
@@ -160,6 +161,8 @@ private:
     std::size_t filasBuscadas_ = 0;
     std::exception_ptr falla_;
     std::vector<std::unique_ptr<bd::Conexion>> conexionesPropias_;
+    // Lookup connections a run before left signed in, taken before new ones.
+    std::vector<std::unique_ptr<bd::Conexion>>* libres_ = nullptr;
     std::size_t hilosVivos_ = 0;
     Interrupcion parada_;  // stops the lookup threads when the run ends early
     std::vector<std::unique_ptr<Interrupcion::Registro>> registros_;

@@ -14,9 +14,12 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <fstream>
 #include <thread>
 
+#include "lote/opciones_lote.h"
+#include "lote/revision.h"
 #include "principalautorep/panel_titulo.h"
 #include "principalautorep/principalautorep.h"
 #include "principalautorep/selector_compania.h"
@@ -147,6 +150,53 @@ protected:
 
     prueba::Escenario e;
 };
+
+// Kills the server when the revision's first pair ends, once it is back
+// lets the next pair run, and keeps the notices the pairs give.
+class TableroQueDerriba final : public lote::TableroRevision {
+public:
+    void empezar(const std::string&, std::int64_t) override {}
+    void avanzar(const std::string&, std::int64_t, conciliacion::Fase, std::size_t, std::size_t) override {}
+    void avisar(const std::string&, std::int64_t, const std::string& texto) override {
+        const std::lock_guard<std::mutex> guarda(mutex);
+        avisos += texto + "\n";
+    }
+    void terminar(const conciliacion::ParRevision&) override {
+        if (terminados++ > 0) return;
+        [[maybe_unused]] const int r = std::system("pkill -9 -x firebird");
+        for (int i = 0; i < 100 && prueba::servidorEscuchando(); ++i) std::this_thread::sleep_for(50ms);
+        esperarServidor();
+    }
+    std::mutex mutex;
+    std::string avisos;
+    int terminados = 0;
+};
+
+// A revision keeps a company's lookup connections for its next pair: one
+// whose server went away in between signs in again, with no notice of a
+// retired lookup connection.
+TEST_F(Fallas, UnaRevisionVuelveAConectarLasBusquedasQueSeCayeronEntrePares) {
+    prueba::llenar(e, 20000);
+    ::setenv("AUTOREP_CLAVE", prueba::claveServidor(), 1);
+    const auto o = lote::leerOpcionesLote({"--origen", e.servidorOrigen(), "--usuario", prueba::usuarioServidor(),
+                                           "--compania", "001", "--destino", remoto(e.servidorDestino()),
+                                           "--compania-destino", "001=002", "--tipo", "21,31", "--desde", "2016-10-01",
+                                           "--hasta", "2016-10-31", "--revision", e.dir.str() + "/revision"},
+                                          {2016, 10, 31});
+    const plataforma::Regional regional = prueba::regionalPrueba();
+    const plataforma::RelojFijo reloj{{{2016, 10, 31}, {12, 0, 0, 0}}};
+    TableroQueDerriba tablero;
+    lote::EntornoRevision entorno{regional, reloj, e.aplicacion(), nullptr, tablero, std::chrono::seconds(5)};
+    entorno.relojOrigen = [&reloj] { return reloj.ahora(); };
+    const auto r = lote::ejecutarRevision(o, entorno);
+    ASSERT_EQ(tablero.terminados, 2);
+    ASSERT_EQ(r.revision.pares.size(), 2u);
+    for (const auto& p : r.revision.pares) {
+        EXPECT_EQ(p.error, "") << p.tipo;
+        EXPECT_GT(p.resumen.lineas, 2048u) << p.tipo << ": long enough for lookup threads";
+    }
+    EXPECT_EQ(tablero.avisos, "");
+}
 
 TEST_F(Fallas, ElServidorDeOrigenSeDetieneAMitadDeLote) {
     prueba::llenar(e, 100000, 21);

@@ -2,10 +2,10 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <memory>
 #include <vector>
 
 #include "app/avisador.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 // The audit query's rows, several to a fetched row. The client library asks
-// the server for at most 1,000 rows a round trip whatever their width, so a
+// the server for at most 1,000 rows, and about 128 KB, a round trip, so a
 // slow link pays one round trip for every 1,000 audit rows read one to a
 // row. A selectable block runs the same query (the same select list, so the
 // server's sort carries the same fields and orders ties alike) and hands over

@@ -22,8 +22,8 @@ constexpr std::size_t trozosEnVuelo = 24;
 // Lookup threads at most, each on a destination connection of its own: over
 // a slow link their round trips overlap.
 constexpr std::size_t maximoHilos = 8;
-// Audit rows to each row fetched: a slow link's round trip brings up to
-// 1,000 fetched rows.
+// Audit rows to each row fetched: a round trip brings at most 1,000 fetched
+// rows, and about 128 KB.
 constexpr std::size_t filasPorMensaje = 16;
 
 constexpr std::string_view tablaAuditoria = "AUDITORIA";
@@ -409,9 +409,9 @@ bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entre
                 });
                 leida = true;
             } catch (const bd::ErrorBaseDatos&) {
-                // Refused before its first rows (a column no variable holds
-                // unchanged, a message too wide): the plain query reads them,
-                // and meets any error of its own.
+                // Refused before its first rows (a column its variables
+                // cannot be declared for): the plain query reads them, and
+                // meets any error of its own.
                 if (recibidas_ > 0) throw;
                 if (interrupcion_) interrupcion_->comprobar();
             }

@@ -230,13 +230,13 @@ protected:
         c.FecFin->ponerValor(plataforma::FechaHora{{2016, 10, 31}, {23, 59, 59, 999}});
         return v;
     }
-    // A third of a whole run's report, which is removed for the next run.
-    std::size_t tercioDeUnReporte(principal::Tfprincipalautorep& v) {
+    // A whole run's report, which is removed for the next run.
+    std::string unReporteEntero(principal::Tfprincipalautorep& v) {
         QTest::mouseClick(v.controles().SpeedButton1, Qt::LeftButton);
         EXPECT_TRUE(avisador.mensajes.empty()) << avisador.mensajes.front();
-        const std::size_t tercio = prueba::contenido(reporte()).size() / 3;
+        const std::string completo = prueba::contenido(reporte());
         fs::remove(reporte());
-        return tercio;
+        return completo;
     }
     // Ready for another run: the run display hidden, the destination closed.
     void listaParaOtra(principal::Tfprincipalautorep& v) {
@@ -253,7 +253,7 @@ TEST_F(FallasVentana, ElServidorDeOrigenSeDetieneAMitadDeCorrida) {
     prueba::llenar(e, 100000, 21);
     auto v = ventana(remoto(e.servidorOrigen()), e.servidorDestino());
     ASSERT_TRUE(avisador.mensajes.empty()) << avisador.mensajes.front();
-    const std::size_t tercio = tercioDeUnReporte(*v);
+    const std::size_t tercio = unReporteEntero(*v).size() / 3;
     {
         Saboteador s(reporte(), tercio);  // while the audit rows and the lookups arrive
         QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
@@ -278,18 +278,26 @@ TEST_F(FallasVentana, ElServidorDeOrigenSeDetieneAMitadDeCorrida) {
 TEST_F(FallasVentana, ElServidorDeDestinoSeDetieneAMitadDeCorrida) {
     prueba::llenar(e, 100000, 21);
     auto v = ventana(e.servidorOrigen(), remoto(e.servidorDestino()));
-    const std::size_t tercio = tercioDeUnReporte(*v);
+    const std::string completo = unReporteEntero(*v);
     {
-        Saboteador s(reporte(), tercio);
+        Saboteador s(reporte(), completo.size() / 3);
         QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
         ASSERT_TRUE(s.hecho());
     }
-    ASSERT_EQ(avisador.mensajes.size(), 1u);
-    if (!prueba::contenido(reporte()).empty()) lineasEnteras(prueba::contenido(reporte()));
+    // The server comes back at once here: lookup threads that lost it retire
+    // and new ones may finish their stretches. That run may pass, but only
+    // with the whole report; else it fails with one message.
+    const std::size_t mensajes = avisador.mensajes.size();
+    if (mensajes == 0) {
+        EXPECT_EQ(prueba::contenido(reporte()), completo) << "a run that passes has every line";
+    } else {
+        ASSERT_EQ(mensajes, 1u);
+        if (!prueba::contenido(reporte()).empty()) lineasEnteras(prueba::contenido(reporte()));
+    }
     listaParaOtra(*v);
     esperarServidor();
     QTest::mouseClick(v->controles().SpeedButton1, Qt::LeftButton);
-    EXPECT_EQ(avisador.mensajes.size(), 1u) << avisador.mensajes.back();
+    EXPECT_EQ(avisador.mensajes.size(), mensajes) << avisador.mensajes.back();
     listaParaOtra(*v);
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
-#include <system_error>
+#include <new>
 #include <thread>
 
 #include "db/consulta.h"
@@ -396,13 +396,19 @@ std::unique_ptr<Preparada> Conexion::preparar(const std::string& sql) {
     return p;
 }
 
-void desconectarTodas(const std::vector<Conexion*>& conexiones) noexcept {
+void desconectarTodas(std::vector<Conexion*> conexiones, const std::vector<std::unique_ptr<Conexion>>& propias) noexcept {
+    try {
+        for (const auto& c : propias) conexiones.push_back(c.get());
+    } catch (const std::bad_alloc&) {
+        // No room for the list: the owned ones close here, one after another.
+        for (const auto& c : propias) c->desconectar();
+    }
     std::vector<std::thread> hilos;
     for (std::size_t i = 1; i < conexiones.size(); ++i) {
         try {
             hilos.emplace_back([c = conexiones[i]] { c->desconectar(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: this one closes here.
+        } catch (const std::exception&) {
+            // No thread to be had (or no room to keep it): this one closes here.
             conexiones[i]->desconectar();
         }
     }

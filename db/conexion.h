@@ -126,8 +126,10 @@ private:
     std::uint64_t sentencias_ = 0;
 };
 
-// Closes every connection at once, each on a thread of its own: each goodbye
-// waits for its server's answer, a round trip or two on a slow link.
-void desconectarTodas(const std::vector<Conexion*>& conexiones) noexcept;
+// Closes every connection at once, those given and those in `propias`, each
+// on a thread of its own: each goodbye waits for its server's answer, a round
+// trip or two on a slow link.
+void desconectarTodas(std::vector<Conexion*> conexiones,
+                      const std::vector<std::unique_ptr<Conexion>>& propias = {}) noexcept;
 
 }  // namespace autorep::bd

@@ -279,11 +279,7 @@ private:
         struct Cerrar {
             bd::Conexion &a, &b;
             std::vector<std::unique_ptr<bd::Conexion>>& busquedas;
-            ~Cerrar() {
-                std::vector<bd::Conexion*> todas = {&a, &b};
-                for (const auto& c : busquedas) todas.push_back(c.get());
-                bd::desconectarTodas(todas);
-            }
+            ~Cerrar() { bd::desconectarTodas({&a, &b}, busquedas); }
         } cerrar{DbCia, DBEnvio, busquedas};
         bool primero = true;
         for (const std::size_t i : aCorrer) {

@@ -36,10 +36,7 @@ plataforma::Fecha fechaDe(const std::optional<plataforma::FechaHora>& valor, con
 // when the run's two stay open.
 void cerrarConexiones(bd::Conexion& DbCia, bd::Conexion& DBEnvio,
                       const std::vector<std::unique_ptr<bd::Conexion>>& busquedas, bool propias) noexcept {
-    std::vector<bd::Conexion*> todas;
-    if (propias) todas = {&DbCia, &DBEnvio};
-    for (const auto& c : busquedas) todas.push_back(c.get());
-    bd::desconectarTodas(todas);
+    bd::desconectarTodas(propias ? std::vector<bd::Conexion*>{&DbCia, &DBEnvio} : std::vector<bd::Conexion*>{}, busquedas);
 }
 
 struct Limpieza {

@@ -218,10 +218,7 @@ struct LecturaPorLotes::Destino {
 LecturaPorLotes::~LecturaPorLotes() {
     // A run that ends early stops the statements at work.
     if (!hilos_.empty()) parada_.pedir();
-    const auto abiertas = terminar();
-    std::vector<bd::Conexion*> cerrar;
-    for (const auto& c : abiertas) cerrar.push_back(c.get());
-    bd::desconectarTodas(cerrar);
+    bd::desconectarTodas({}, terminar());
 }
 
 std::vector<std::unique_ptr<bd::Conexion>> LecturaPorLotes::terminar() {

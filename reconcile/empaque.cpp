@@ -1,5 +1,7 @@
 #include "reconcile/empaque.h"
 
+#include <algorithm>
+
 namespace autorep::conciliacion {
 
 namespace {
@@ -13,13 +15,45 @@ std::string entreComillas(const std::string& nombre) {
 // Names of the block's own: no table column is called so.
 std::string local(std::size_t i) { return "AR$C" + std::to_string(i); }
 std::string salida(std::size_t fila, std::size_t j) { return "AR$V" + std::to_string(fila) + "_" + std::to_string(j); }
+std::string respuesta(std::size_t j) { return "AR$R" + std::to_string(j); }
+std::string leida(std::size_t j) { return "AR$L" + std::to_string(j); }
+std::string primera(std::size_t j) { return "AR$F" + std::to_string(j); }
+
+bool esBlob(const std::string& tipo) { return tipo.rfind("BLOB", 0) == 0; }
+
+// The table read, for the row in the block's variables.
+std::string leer(const LecturaPorFila& l) {
+    const std::string valor = local(l.columna);
+    std::string sql = "AR$LN = 0;\n";
+    for (std::size_t j = 0; j < l.primeras; ++j) sql += primera(j) + " = NULL;\n";
+    sql += "IF (" + valor + " IS NOT NULL) THEN\nFOR " + l.consulta + ":" + valor + "\nINTO ";
+    for (std::size_t j = 0; j < l.tipos.size(); ++j) sql += (j ? ", :" : ":") + leida(j);
+    sql += " DO\nBEGIN\nIF (AR$LN = 0) THEN BEGIN";
+    for (std::size_t j = 0; j < l.primeras; ++j) sql += " " + primera(j) + " = " + leida(j) + ";";
+    sql += " END\nAR$LN = AR$LN + 1;\nEND\n";
+    return sql;
+}
+
+// The per-row query, for the row in the block's variables. Its error (a sum
+// that overflows, a computed column that fails) leaves the row unanswered
+// and the read going; a cancelled statement still ends the block.
+std::string preguntar(const ConsultaPorFila& q) {
+    const std::string valor = local(q.columna);
+    std::string sql = "AR$P = 0;\n";
+    for (std::size_t j = 0; j < q.tipos.size(); ++j) sql += respuesta(j) + " = NULL;\n";
+    sql += "IF (" + valor + " IS NOT NULL) THEN\nBEGIN\n" + q.consulta + ":" + valor + " INTO ";
+    for (std::size_t j = 0; j < q.tipos.size(); ++j) sql += (j ? ", :" : ":") + respuesta(j);
+    sql += ";\nAR$P = 1;\nWHEN GDSCODE cancelled DO EXCEPTION;\nWHEN ANY DO AR$P = 0;\nEND\n";
+    return sql;
+}
 
 }  // namespace
 
 std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::string& tabla,
                                         const std::vector<std::string>& nombres, const std::vector<std::string>& tipos,
                                         std::size_t columnasTabla, const std::vector<std::size_t>& columnas,
-                                        std::size_t filas) {
+                                        std::size_t filas, const std::optional<LecturaPorFila>& lectura,
+                                        const std::optional<ConsultaPorFila>& porFila) {
     if (filas == 0 || nombres.size() != tipos.size() || columnasTabla > nombres.size()) return std::nullopt;
     // A table column keeps its own type, domain and character set; a
     // subquery's value takes the type the server describes for it.
@@ -28,30 +62,64 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
         if (i < columnasTabla) {
             tipo[i] = "TYPE OF COLUMN " + tabla + "." + entreComillas(nombres[i]);
         } else {
-            if (tipos[i].rfind("BLOB", 0) == 0) return std::nullopt;
+            if (esBlob(tipos[i])) return std::nullopt;
             tipo[i] = tipos[i];
         }
     }
     for (std::size_t c : columnas)
         if (c >= nombres.size()) return std::nullopt;
+    if (lectura) {
+        if (lectura->columna >= nombres.size() || lectura->primeras > lectura->tipos.size()) return std::nullopt;
+        if (std::any_of(lectura->tipos.begin(), lectura->tipos.end(), esBlob)) return std::nullopt;
+    }
+    if (porFila) {
+        if (porFila->columna >= nombres.size() || porFila->tipos.empty()) return std::nullopt;
+        if (std::any_of(porFila->tipos.begin(), porFila->tipos.end(), esBlob)) return std::nullopt;
+    }
+    // Each audit row's outputs: its columns, then the table read's first
+    // row and count, then the query's flag and values.
+    std::vector<std::pair<std::string, std::string>> deFila;  // type, value
+    for (std::size_t c : columnas) deFila.emplace_back(tipo[c], local(c));
+    if (lectura) {
+        for (std::size_t j = 0; j < lectura->primeras; ++j) deFila.emplace_back(lectura->tipos[j], primera(j));
+        deFila.emplace_back("INTEGER", "AR$LN");
+    }
+    if (porFila) {
+        deFila.emplace_back("SMALLINT", "AR$P");
+        for (std::size_t j = 0; j < porFila->tipos.size(); ++j) deFila.emplace_back(porFila->tipos[j], respuesta(j));
+    }
 
     std::string sql = "EXECUTE BLOCK RETURNS (AR$N INTEGER";
     for (std::size_t f = 0; f < filas; ++f)
-        for (std::size_t j = 0; j < columnas.size(); ++j) sql += ", " + salida(f, j) + " " + tipo[columnas[j]];
+        for (std::size_t j = 0; j < deFila.size(); ++j) sql += ", " + salida(f, j) + " " + deFila[j].first;
     sql += ") AS\n";
     for (std::size_t i = 0; i < nombres.size(); ++i) sql += "DECLARE " + local(i) + " " + tipo[i] + ";\n";
+    if (lectura) {
+        for (std::size_t j = 0; j < lectura->tipos.size(); ++j)
+            sql += "DECLARE " + leida(j) + " " + lectura->tipos[j] + ";\n";
+        for (std::size_t j = 0; j < lectura->primeras; ++j)
+            sql += "DECLARE " + primera(j) + " " + lectura->tipos[j] + ";\n";
+        sql += "DECLARE AR$LN INTEGER;\n";
+    }
+    if (porFila) {
+        sql += "DECLARE AR$P SMALLINT;\n";
+        for (std::size_t j = 0; j < porFila->tipos.size(); ++j)
+            sql += "DECLARE " + respuesta(j) + " " + porFila->tipos[j] + ";\n";
+    }
     sql += "DECLARE AR$I INTEGER = 0;\nBEGIN\nFOR " + consulta + "\nINTO ";
     for (std::size_t i = 0; i < nombres.size(); ++i) sql += (i ? ", :" : ":") + local(i);
     sql += " DO\nBEGIN\n";
+    if (lectura) sql += leer(*lectura);
+    if (porFila) sql += preguntar(*porFila);
     for (std::size_t f = 0; f < filas; ++f) {
         sql += std::string(f ? "ELSE " : "") + "IF (AR$I = " + std::to_string(f) + ") THEN BEGIN";
-        for (std::size_t j = 0; j < columnas.size(); ++j) sql += " " + salida(f, j) + " = " + local(columnas[j]) + ";";
+        for (std::size_t j = 0; j < deFila.size(); ++j) sql += " " + salida(f, j) + " = " + deFila[j].second + ";";
         sql += " END\n";
     }
     sql += "AR$I = AR$I + 1;\nIF (AR$I = " + std::to_string(filas) +
            ") THEN BEGIN AR$N = AR$I; SUSPEND; AR$I = 0; END\nEND\n"
            "IF (AR$I > 0) THEN BEGIN AR$N = AR$I; SUSPEND; END\nEND";
-    return ConsultaEmpacada{std::move(sql), filas, columnas};
+    return ConsultaEmpacada{std::move(sql), filas, columnas, deFila.size()};
 }
 
 }  // namespace autorep::conciliacion

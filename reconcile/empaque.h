@@ -12,12 +12,40 @@
 // `filas` rows at a time, each as the few columns the run reads.
 namespace autorep::conciliacion {
 
+// A table read for each audit row inside the block, in place of the
+// subqueries that would stand for it in the select list: "SELECT <every
+// column> FROM ... WHERE <col> = " followed by the row's value at
+// `columna`. Every column of every row it yields is read, and an error in
+// any ends the block as the subqueries' would. Its values come after the
+// row's `columnas`: the first row's first `primeras` columns (NULL when
+// there is none), then the count of its rows (INTEGER).
+struct LecturaPorFila {
+    std::string consulta;
+    std::size_t columna = 0;
+    std::vector<std::string> tipos;  // of every column it reads
+    std::size_t primeras = 0;
+};
+
+// A query asked for each audit row inside the block, whose error stays with
+// its row instead of ending the read: "SELECT <list> FROM ... WHERE <col> = "
+// followed by the row's value at `columna`. Its values come after the
+// table read's: a SMALLINT that is 1 when it was answered (0 when it
+// failed, or the value was NULL and it was not asked), then one value of
+// each of `tipos`.
+struct ConsultaPorFila {
+    std::string consulta;
+    std::size_t columna = 0;
+    std::vector<std::string> tipos;
+};
+
 struct ConsultaEmpacada {
     std::string sql;
     // Each fetched row: the count of audit rows it holds (INTEGER), then
-    // `filas` groups of `columnas.size()` values, in the order of `columnas`.
+    // `filas` groups of `ancho` values: the row's `columnas` in their order,
+    // then the values of the table read and of the query, when there are.
     std::size_t filas = 0;
     std::vector<std::size_t> columnas;  // places in the plain query's row
+    std::size_t ancho = 0;              // values per audit row
 };
 
 // The block for `consulta` ("SELECT <table>.*, <subqueries> FROM <table> ...
@@ -28,6 +56,7 @@ struct ConsultaEmpacada {
 std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::string& tabla,
                                         const std::vector<std::string>& nombres, const std::vector<std::string>& tipos,
                                         std::size_t columnasTabla, const std::vector<std::size_t>& columnas,
-                                        std::size_t filas);
+                                        std::size_t filas, const std::optional<LecturaPorFila>& lectura = {},
+                                        const std::optional<ConsultaPorFila>& porFila = {});
 
 }  // namespace autorep::conciliacion

@@ -182,6 +182,9 @@ struct LecturaPorLotes::Regla {
     // Vouchers: the origin sums, asked only for documents the destination
     // holds, as the rule does (a sum may fail where the rule never asks).
     std::optional<PlantillaConsulta> sumasOrigen;
+    // Vouchers read packed: the origin header, every column, read once per
+    // audit row in place of the subqueries (each of them one more lookup).
+    std::optional<LecturaPorFila> cabecera;
 };
 
 struct LecturaPorLotes::Trozo {
@@ -189,6 +192,7 @@ struct LecturaPorLotes::Trozo {
     ValoresCompactos origenValores;  // columnasOrigen per row
     Respuestas sumasOrigen;
     std::unordered_map<std::int64_t, std::size_t> sumaOrigenDeId;
+    ValoresCompactos sumasLeidas;  // read packed: three per row
     bool listo = false;  // its lookups are done
     std::vector<std::vector<std::string>> claves;
     Respuestas destino, conteo, sumas;
@@ -275,9 +279,9 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         if (c.columna.empty() || cs.columna.empty()) return false;
         const ColumnaComparada id = columnaComparada(origen_, c);
         if (!id.entera || !columnaComparada(origen_, cs).entera) return false;
-        std::vector<std::string> nombres;
+        std::vector<std::string> nombres, tipos;
         try {
-            origen_.describir(std::string(comprobante::cabecera) + "0", &nombres);
+            tipos = origen_.describir(std::string(comprobante::cabecera) + "0", &nombres);
         } catch (const bd::ErrorBaseDatos&) {
             return false;
         }
@@ -289,6 +293,11 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         // one after the fourth (a computed one) may fail where the four
         // subqueries do not.
         regla->columnasOrigen.push_back(todasLasFilas(nombres, cabecera->resto));
+        if (std::none_of(tipos.begin(), tipos.end(), [](const std::string& t) { return t.rfind("BLOB", 0) == 0; })) {
+            std::string lista;
+            for (const auto& nombre : nombres) lista += (lista.empty() ? "" : ", ") + nombre;
+            regla->cabecera = LecturaPorFila{"SELECT " + lista + cabecera->resto, 0, tipos, 4};
+        }
         regla->sumasOrigen = PlantillaConsulta{{std::string(comprobante::sumas), ""}, {false}};
         regla->origen = {{std::string(comprobante::cabecera), ""}, {false}};
         regla->destino = {{std::string(comprobante::destinoTipo), std::string(comprobante::destinoPrefijo),
@@ -302,6 +311,7 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
     std::string extra;
     for (const auto& c : regla->columnasOrigen) extra += ", " + c;
     consulta_ = "SELECT " + std::string(tablaAuditoria) + ".*" + extra + consultaAuditoria.substr(8);
+    consultaSola_ = "SELECT " + std::string(tablaAuditoria) + ".*" + consultaAuditoria.substr(8);
     regla_ = std::move(regla);
     return true;
 }
@@ -348,9 +358,36 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
     }
     if (!conColumnas(nombres)) return std::nullopt;
     std::vector<std::size_t> usadas = {iFecha_, iHora_, iTipo_, iIdDoc_, iOper_, iCodigo_};
-    for (std::size_t c = 0; c < regla_->columnasOrigen.size(); ++c) usadas.push_back(columnasAuditoria_ + c);
-    auto e = empacar(consulta_, std::string(tablaAuditoria), nombres, tipos, columnasAuditoria_, usadas, filasPorMensaje);
+    // The header read in the block hands over what the subqueries would, in
+    // their order; the block's own query then goes without them. The
+    // server sorts the audit rows before it evaluates a select list's
+    // subqueries, so its sort carries the same fields either way.
+    std::optional<LecturaPorFila> cabecera = regla_->cabecera;
+    if (cabecera) {
+        cabecera->columna = iIdDoc_;
+        nombres.resize(columnasAuditoria_);
+        tipos.resize(columnasAuditoria_);
+    } else {
+        for (std::size_t c = 0; c < regla_->columnasOrigen.size(); ++c) usadas.push_back(columnasAuditoria_ + c);
+    }
+    // A voucher's origin sums ride along with its row: asked for every row
+    // with a document id, where the rule asks only for documents the
+    // destination holds, but a sum that fails only leaves its row
+    // unanswered, and such a row goes to the rule as before.
+    std::optional<ConsultaPorFila> sumas;
+    if (regla_->sumasOrigen) {
+        try {
+            const std::string texto = regla_->sumasOrigen->partes.front();
+            sumas = ConsultaPorFila{texto, iIdDoc_, origen_.describir(texto + "0")};
+        } catch (const bd::ErrorBaseDatos&) {
+            sumas.reset();
+        }
+        if (sumas && sumas->tipos.size() != 2) sumas.reset();
+    }
+    auto e = empacar(cabecera ? consultaSola_ : consulta_, std::string(tablaAuditoria), nombres, tipos,
+                     columnasAuditoria_, usadas, filasPorMensaje, cabecera, sumas);
     if (e) {
+        sumasEnLectura_ = sumas.has_value();
         // Each audit row of a fetched one: its columns in the order above.
         iFecha_ = 0;
         iHora_ = 1;
@@ -397,12 +434,11 @@ bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entre
     try {
         bool leida = false;
         if (const auto empacada = this->empacada()) {
-            const std::size_t ancho = empacada->columnas.size();
             try {
                 origen_.recorrer(empacada->sql, {}, [&](const std::vector<bd::Valor>& m) {
                     if (interrupcion_) interrupcion_->comprobar();
                     const auto n = static_cast<std::size_t>(m[0].entero());
-                    for (std::size_t k = 0; k < n && k < empacada->filas; ++k) alRecibir(m.data() + 1 + k * ancho);
+                    for (std::size_t k = 0; k < n && k < empacada->filas; ++k) alRecibir(m.data() + 1 + k * empacada->ancho);
                 });
                 leida = true;
             } catch (const bd::ErrorBaseDatos&) {
@@ -488,6 +524,7 @@ void LecturaPorLotes::entregar(VistaCorrida& vista, const Entrega& entrega, std:
         // one, since `= {}` would empty a vector but keep its storage.
         t.filasDe = std::vector<Fila>();
         t.origenValores = ValoresCompactos();
+        t.sumasLeidas = ValoresCompactos();
         t.destino = t.conteo = t.sumas = t.sumasOrigen = Respuestas();
         t.sumaDeClave = std::vector<std::int64_t>();
         t.sumaOrigenDeId = std::unordered_map<std::int64_t, std::size_t>();
@@ -540,6 +577,8 @@ void LecturaPorLotes::recibir(const bd::Valor* v) {
     tipos_[f.tipo] = v[iTipo_].comoEntero();
     const std::size_t n = regla_->columnasOrigen.size();
     for (std::size_t c = 0; c < n; ++c) origenValores_.agregar(v[columnasAuditoria_ + c]);
+    if (sumasEnLectura_)
+        for (std::size_t c = 0; c < 3; ++c) sumasLeidas_.agregar(v[columnasAuditoria_ + n + c]);
     ++recibidas_;
     const bd::Valor& id = v[iIdDoc_];
     if (id.esNulo()) {
@@ -577,6 +616,8 @@ void LecturaPorLotes::cerrarTrozo() {
     filas_ = {};
     t.origenValores = std::move(origenValores_);
     origenValores_ = {};
+    t.sumasLeidas = std::move(sumasLeidas_);
+    sumasLeidas_ = {};
     t.claves = std::move(clavesPendientes_);
     clavesPendientes_.clear();
     clavesDelTrozo_.clear();
@@ -783,7 +824,7 @@ void LecturaPorLotes::resolverDudosos(const std::vector<Trozo*>& trozos) {
 }
 
 void LecturaPorLotes::buscarSumasDeOrigen(Trozo& t) {
-    if (!regla_->sumasOrigen) return;
+    if (!regla_->sumasOrigen || sumasEnLectura_) return;
     std::vector<std::vector<std::string>> ids;
     for (const Fila& f : t.filasDe) {
         if (f.origen != Origen::Hallado || !f.conClave || t.fallido || !t.destino.preguntada(f.clave) ||
@@ -844,10 +885,20 @@ std::optional<Desenlace> LecturaPorLotes::desenlace(const Trozo& t, std::size_t 
     const std::int64_t s = t.sumaDeClave.at(f.clave);
     if (s < 0 || !t.sumas.preguntada(static_cast<std::size_t>(s)) || t.sumas.filas(static_cast<std::size_t>(s)) == 0)
         return std::nullopt;
-    const auto lugar = t.sumaOrigenDeId.find(f.idDoc);
-    if (lugar == t.sumaOrigenDeId.end() || !t.sumasOrigen.preguntada(lugar->second) || t.sumasOrigen.filas(lugar->second) == 0)
-        return std::nullopt;
-    const bd::Valor so0 = t.sumasOrigen.columna(lugar->second, 0), so1 = t.sumasOrigen.columna(lugar->second, 1);
+    bd::Valor so0, so1;
+    if (sumasEnLectura_) {
+        const bd::Valor respondida = t.sumasLeidas[i * 3];
+        if (respondida.esNulo() || respondida.entero() != 1) return std::nullopt;
+        so0 = t.sumasLeidas[i * 3 + 1];
+        so1 = t.sumasLeidas[i * 3 + 2];
+    } else {
+        const auto lugar = t.sumaOrigenDeId.find(f.idDoc);
+        if (lugar == t.sumaOrigenDeId.end() || !t.sumasOrigen.preguntada(lugar->second) ||
+            t.sumasOrigen.filas(lugar->second) == 0)
+            return std::nullopt;
+        so0 = t.sumasOrigen.columna(lugar->second, 0);
+        so1 = t.sumasOrigen.columna(lugar->second, 1);
+    }
     const bd::Valor sd0 = t.sumas.columna(static_cast<std::size_t>(s), 0), sd1 = t.sumas.columna(static_cast<std::size_t>(s), 1);
     d.encontrado = true;
     d.importes = {{so0, sd0}, {so1, sd1}};

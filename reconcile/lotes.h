@@ -131,11 +131,16 @@ private:
     std::unique_ptr<Regla> regla_;
     std::string consulta_;
     std::size_t columnasAuditoria_ = 0;
+    std::string consultaSola_;  // the audit query without the subqueries
     std::size_t iFecha_ = 0, iHora_ = 0, iTipo_ = 0, iIdDoc_ = 0, iOper_ = 0, iCodigo_ = 0;
 
     // The rows of the stretch being read.
     std::vector<Fila> filas_;
     ValoresCompactos origenValores_;  // columnasOrigen per row
+    // Vouchers read packed: the origin sums came with each row (answered,
+    // debit, credit), and no stretch asks for them.
+    bool sumasEnLectura_ = false;
+    ValoresCompactos sumasLeidas_;
     std::size_t recibidas_ = 0;
     std::vector<std::string> textos_;
     std::unordered_map<std::string, std::uint32_t> textoIndice_;

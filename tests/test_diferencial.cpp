@@ -227,6 +227,9 @@ struct Datos {
     // overflows NUMERIC(18,2): the rule of type 11 fails at its row, the
     // voucher's rule never sums it because the destination lacks it.
     long sumaDesbordada = 0;
+    // The destination holds that voucher too, with sums that do not
+    // overflow: its rule fails at its row, on the origin's sum.
+    bool desbordadaEnDestino = false;
 };
 
 struct Redefinicion {
@@ -455,12 +458,14 @@ void llenarVariante(Escenario& e, const Variante& v, unsigned semilla) {
                 for (auto& s : Escenario::comprobante(id, g.probable(50) ? "CD" : "N'C", gv.prefijo(), gv.numero(6),
                                                       {{gv.monto(), gv.monto()}}))
                     origen.push_back(s);
-            if (!falla && !desborda) {
+            if (!falla && (!desborda || d.desbordadaEnDestino)) {
                 const std::string ticoDestino = enDestino(tico), preDestino = enDestino(pre);
                 bool primera = true;
                 for (long idd : gv.copias(idDestino)) {
-                    auto otras = primera && g.probable(70) ? lineas
-                                                           : std::vector<std::pair<std::string, std::string>>{{gv.monto(), gv.monto()}};
+                    // The destination's copy of the overflowing voucher sums well.
+                    auto otras = primera && g.probable(70) && !desborda
+                                     ? lineas
+                                     : std::vector<std::pair<std::string, std::string>>{{gv.monto(), gv.monto()}};
                     for (auto& s : Escenario::comprobante(idd, ticoDestino, preDestino, num, otras)) destino.push_back(s);
                     if (primera)
                         anularClaves("COMPROBANTE_ENCABEZADO", "ENCO_CONSEC", "PRCO_PREF", "ENCO_NUMERO", idd, pre.empty());
@@ -705,6 +710,9 @@ std::vector<Variante> variantes() {
          {"11", "1"},
          "todos",
          {"11"}},
+        // The batches read the voucher's origin sums with the audit rows;
+        // the overflow stays with its row, which the rule then fails at.
+        {"suma-desbordada-en-destino", {}, {.sumaDesbordada = 13, .desbordadaEnDestino = true}, {"1"}, "1", {"1"}},
         {"masivo",
          {{true, "FACTURAS_COMPRA", {{"PREF_PRE", "VARCHAR(10) " + ci}}}},
          {},

@@ -209,6 +209,19 @@ bool Conexion::responde() {
     }
 }
 
+std::optional<std::chrono::steady_clock::duration> Conexion::idaYVuelta() {
+    IAttachment* adjunto = estado_->adjunto.get();
+    if (!adjunto) return std::nullopt;
+    try {
+        fb::Estado st;
+        const auto inicio = std::chrono::steady_clock::now();
+        adjunto->ping(&st);
+        return std::chrono::steady_clock::now() - inicio;
+    } catch (const FbException&) {
+        return std::nullopt;
+    }
+}
+
 Resultado Conexion::consultar(const std::string& sql) {
     Resultado r;
     recorrer(sql, {}, [&r](const std::vector<Valor>& fila) { r.filas.push_back(fila); }, &r.columnas);

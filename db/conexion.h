@@ -1,7 +1,9 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,6 +92,10 @@ public:
     // statements failed on it, or after it sat idle while its server may
     // have restarted).
     bool responde();
+
+    // The time one round trip to the server takes (a ping, which the server
+    // answers without work); nothing when the connection is closed or lost.
+    std::optional<std::chrono::steady_clock::duration> idaYVuelta();
 
     // Runs one SELECT whose parameters are all text (VARCHAR) and hands each
     // row to `fila` as it is fetched, keeping nothing. The column names go to

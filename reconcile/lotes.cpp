@@ -20,8 +20,13 @@ constexpr std::size_t filasPorTrozo = 2048;
 // first of them: what memory holds, whatever the run's length.
 constexpr std::size_t trozosEnVuelo = 24;
 // Lookup threads at most, each on a destination connection of its own: over
-// a slow link their round trips overlap.
+// a slow link their round trips overlap. Near the server the lookups are
+// bound by its work, not by the wait: two keep pace with the audit read,
+// which is one statement, and more only contend with it for the server's
+// processors. A link is slow when a round trip takes this long.
 constexpr std::size_t maximoHilos = 8;
+constexpr std::size_t hilosCerca = 2;
+constexpr auto idaYVueltaLenta = std::chrono::milliseconds(2);
 // Audit rows to each row fetched: a round trip brings at most 1,000 fetched
 // rows, and about 128 KB.
 constexpr std::size_t filasPorMensaje = 16;
@@ -431,6 +436,10 @@ bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entre
             }
         }
     };
+    // One round trip on the destination connection, before the read: how
+    // many lookup threads may pay.
+    const auto idaYVuelta = destino_.idaYVuelta();
+    enlaceLento_ = idaYVuelta && *idaYVuelta >= idaYVueltaLenta;
     try {
         bool leida = false;
         if (const auto empacada = this->empacada()) {
@@ -539,7 +548,7 @@ void LecturaPorLotes::iniciarHilo() {
     // their own, beside the audit read; another one starts while stretches
     // wait for a thread (a slow link), up to a few. A short run looks up
     // after the read, on the run's connection.
-    if (hilos_.size() >= maximoHilos) return;
+    if (hilos_.size() >= (enlaceLento_ ? maximoHilos : hilosCerca)) return;
     if (!hilos_.empty()) {
         const std::lock_guard<std::mutex> guarda(mutex_);
         if (trozos_.size() - siguiente_ < 2) return;

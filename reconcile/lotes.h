@@ -169,6 +169,7 @@ private:
     // Lookup connections a run before left signed in, taken before new ones.
     std::vector<std::unique_ptr<bd::Conexion>>* libres_ = nullptr;
     std::size_t hilosVivos_ = 0;
+    bool enlaceLento_ = false;  // a destination round trip takes long: up to maximoHilos
     Interrupcion parada_;  // stops the lookup threads when the run ends early
     std::vector<std::unique_ptr<Interrupcion::Registro>> registros_;
     std::vector<std::thread> hilos_;

@@ -5,6 +5,7 @@
 
 #include "db/error_bd.h"
 #include "db/sql.h"
+#include "reconcile/ramas.h"
 
 namespace autorep::conciliacion {
 
@@ -58,14 +59,12 @@ std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& t
     }
     s += " N = 0; FOR " + p.partes[0];
     for (std::size_t v = 0; v < p.citado.size(); ++v) s += ":V" + std::to_string(v) + p.partes[v + 1];
-    s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + primera + " END END IF (N > 0) THEN BEGIN";
-    for (std::size_t j = 0; j < filas; ++j) {
-        s += std::string(j ? " ELSE" : "") + " IF (M = " + std::to_string(j) + ") THEN BEGIN " + lugar(j, "K") +
-             " = K; " + lugar(j, "N") + " = N;";
-        for (std::size_t i = 0; i < tipos.size(); ++i)
-            s += " " + lugar(j, "C" + std::to_string(i) + "_") + " = F" + std::to_string(i) + ";";
-        s += " END";
-    }
+    s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + primera + " END END IF (N > 0) THEN BEGIN\n";
+    s += elegirPorMitades("M", filas, [&](std::size_t j) {
+        std::string asignar = lugar(j, "K") + " = K; " + lugar(j, "N") + " = N;";
+        for (std::size_t i = 0; i < tipos.size(); ++i) asignar += " " + lugar(j, "C" + std::to_string(i) + "_") + " = F" + std::to_string(i) + ";";
+        return asignar;
+    });
     s += " M = M + 1; IF (M = " + std::to_string(filas) + ") THEN BEGIN SUSPEND; M = 0; END END K = K + 1;";
     return s + " END IF (M > 0) THEN SUSPEND; END";
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "reconcile/ramas.h"
+
 namespace autorep::conciliacion {
 
 namespace {
@@ -111,11 +113,11 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
     sql += " DO\nBEGIN\n";
     if (lectura) sql += leer(*lectura);
     if (porFila) sql += preguntar(*porFila);
-    for (std::size_t f = 0; f < filas; ++f) {
-        sql += std::string(f ? "ELSE " : "") + "IF (AR$I = " + std::to_string(f) + ") THEN BEGIN";
-        for (std::size_t j = 0; j < deFila.size(); ++j) sql += " " + salida(f, j) + " = " + deFila[j].second + ";";
-        sql += " END\n";
-    }
+    sql += elegirPorMitades("AR$I", filas, [&](std::size_t f) {
+        std::string asignar;
+        for (std::size_t j = 0; j < deFila.size(); ++j) asignar += salida(f, j) + " = " + deFila[j].second + "; ";
+        return asignar;
+    });
     sql += "AR$I = AR$I + 1;\nIF (AR$I = " + std::to_string(filas) +
            ") THEN BEGIN AR$N = AR$I; SUSPEND; AR$I = 0; END\nEND\n"
            "IF (AR$I > 0) THEN BEGIN AR$N = AR$I; SUSPEND; END\nEND";

@@ -249,8 +249,9 @@ std::vector<std::unique_ptr<bd::Conexion>> LecturaPorLotes::terminar() {
 std::string LecturaPorLotes::textoDe(const bd::Valor& v) const { return textoCampo(v, regional_); }
 
 std::uint32_t LecturaPorLotes::texto(const bd::Valor& v) {
+    // try_emplace builds no node for a text already known: most are.
     std::string t = textoDe(v);
-    const auto [it, nuevo] = textoIndice_.emplace(std::move(t), static_cast<std::uint32_t>(textos_.size()));
+    const auto [it, nuevo] = textoIndice_.try_emplace(std::move(t), static_cast<std::uint32_t>(textos_.size()));
     if (nuevo) {
         textos_.push_back(it->first);
         tipos_.push_back(0);

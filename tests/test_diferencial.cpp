@@ -530,6 +530,25 @@ void llenarEmpates(Escenario& e, const Variante&, unsigned) {
     prueba::refrescarEstadisticas(e);
 }
 
+// The same ties among vouchers, whose block reads the header without the
+// subqueries the plain audit query carries.
+void llenarEmpatesComprobante(Escenario& e, const Variante&, unsigned) {
+    e.enOrigen({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 3000) DO BEGIN "
+                "INSERT INTO AUDITORIA (AUDI_ID, AUDI_USUARIO, AUDI_FECHA, AUDI_HORA, TIDO_COD, AUDI_IDDOC, AUDI_OPER, "
+                "AUDI_COD, AUDI_ENVIO, AUDI_RAZON) VALUES (:I, 'ADMIN', '2016-10-05', '08:00:00', 1, MOD(:I, 1000) + 1, "
+                "IIF(MOD(:I, 3) = 0, 'U', 'I'), 'CP' || LPAD(:I, 6, '0'), 'N', LPAD('', MOD(:I, 200), 'x')); "
+                "IF (I <= 1000) THEN BEGIN "
+                "INSERT INTO COMPROBANTE_ENCABEZADO VALUES (:I, 'CD', 'CP', LPAD(:I, 6, '0'), '2016-10-05'); "
+                "INSERT INTO COMPROBANTE_DETALLE VALUES (:I, :I, :I * 1.25, :I * 0.5); END "
+                "I = I + 1; END END"});
+    e.enDestino({"EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 1000) DO BEGIN "
+                 "IF (MOD(I, 7) <> 0) THEN BEGIN "
+                 "INSERT INTO COMPROBANTE_ENCABEZADO VALUES (:I + 100000, 'CD', 'CP', LPAD(:I, 6, '0'), '2016-10-05'); "
+                 "INSERT INTO COMPROBANTE_DETALLE VALUES (:I + 100000, :I + 100000, :I * 1.25, :I * 0.5); END "
+                 "I = I + 1; END END"});
+    prueba::refrescarEstadisticas(e);
+}
+
 void llenarSinRazon(Escenario& e, const Variante& v, unsigned semilla) {
     e.enOrigen({"ALTER TABLE AUDITORIA DROP AUDI_RAZON"});
     llenarVariante(e, v, semilla);
@@ -725,6 +744,7 @@ std::vector<Variante> variantes() {
         // The batches' audit row carries fewer columns than the rules': the
         // ties must still come in the rules' order.
         {"empates", {}, {}, {"21"}, "21", {}, true, 10, llenarEmpates},
+        {"empates-comprobante", {}, {}, {"1"}, "1", {}, true, 10, llenarEmpatesComprobante},
         // An audit table without a column the rules read: both fail alike.
         {"auditoria-sin-razon", {}, {}, {"21"}, "21", {"21"}, true, 10, llenarSinRazon},
         // The rule's statement ends at the NUL and fails; a batch would

@@ -262,6 +262,8 @@ std::uint32_t LecturaPorLotes::texto(const bd::Valor& v) {
 bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_t tipo) {
     const std::string cabeza = "SELECT * FROM " + std::string(tablaAuditoria) + " ";
     if (!empiezaCon(consultaAuditoria, cabeza)) return false;
+    if (empiezaCon(consultaAuditoria, cabeza + "WHERE TIDO_COD = " + std::to_string(tipo) + " AND "))
+        tipoEnConsulta_ = tipo;
     auto regla = std::make_unique<Regla>();
     if (const ReglaImporte* r = reglaImporte(tipo)) {
         const auto s = partirSelect(r->consultaOrigen);
@@ -363,7 +365,15 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
         return std::nullopt;
     }
     if (!conColumnas(nombres)) return std::nullopt;
-    std::vector<std::size_t> usadas = {iFecha_, iHora_, iTipo_, iIdDoc_, iOper_, iCodigo_};
+    // The query keeps only the rows whose TIDO_COD equals the type: a
+    // whole-number column holds that very number in each of them, and the
+    // fetched rows need not carry it. The client library sizes a fetch by
+    // the rows' declared width, so each value left out brings more audit
+    // rows to a round trip.
+    const std::string& tipoTidoCod = tipos.at(iTipo_);
+    const bool tipoFijo = tipoEnConsulta_ && (tipoTidoCod == "SMALLINT" || tipoTidoCod == "INTEGER" || tipoTidoCod == "BIGINT");
+    std::vector<std::size_t> usadas = {iFecha_, iHora_, iIdDoc_, iOper_, iCodigo_};
+    if (!tipoFijo) usadas.push_back(iTipo_);
     // The header read in the block hands over what the subqueries would, in
     // their order; the block's own query then goes without them. The
     // server sorts the audit rows before it evaluates a select list's
@@ -397,11 +407,12 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
         // Each audit row of a fetched one: its columns in the order above.
         iFecha_ = 0;
         iHora_ = 1;
-        iTipo_ = 2;
-        iIdDoc_ = 3;
-        iOper_ = 4;
-        iCodigo_ = 5;
-        columnasAuditoria_ = 6;
+        iIdDoc_ = 2;
+        iOper_ = 3;
+        iCodigo_ = 4;
+        iTipo_ = 5;
+        columnasAuditoria_ = tipoFijo ? 5 : 6;
+        if (tipoFijo) tipoFijo_ = bd::Valor::entero(*tipoEnConsulta_);
     }
     return e;
 }
@@ -583,8 +594,9 @@ void LecturaPorLotes::recibir(const bd::Valor* v) {
     f.momento = {v[iFecha_].momento().fecha, v[iHora_].momento().hora};
     f.fecha = texto(v[iFecha_]);
     f.oper = texto(v[iOper_]);
-    f.tipo = texto(v[iTipo_]);
-    tipos_[f.tipo] = v[iTipo_].comoEntero();
+    const bd::Valor& tipo = tipoFijo_ ? *tipoFijo_ : v[iTipo_];
+    f.tipo = texto(tipo);
+    tipos_[f.tipo] = tipo.comoEntero();
     const std::size_t n = regla_->columnasOrigen.size();
     for (std::size_t c = 0; c < n; ++c) origenValores_.agregar(v[columnasAuditoria_ + c]);
     if (sumasEnLectura_)

@@ -62,7 +62,8 @@ std::string bloque(const PlantillaConsulta& p, const std::vector<std::string>& t
     s += into + " DO BEGIN N = N + 1; IF (N = 1) THEN BEGIN" + primera + " END END IF (N > 0) THEN BEGIN\n";
     s += elegirPorMitades("M", filas, [&](std::size_t j) {
         std::string asignar = lugar(j, "K") + " = K; " + lugar(j, "N") + " = N;";
-        for (std::size_t i = 0; i < tipos.size(); ++i) asignar += " " + lugar(j, "C" + std::to_string(i) + "_") + " = F" + std::to_string(i) + ";";
+        for (std::size_t i = 0; i < tipos.size(); ++i)
+            asignar += " " + lugar(j, "C" + std::to_string(i) + "_") + " = F" + std::to_string(i) + ";";
         return asignar;
     });
     s += " M = M + 1; IF (M = " + std::to_string(filas) + ") THEN BEGIN SUSPEND; M = 0; END END K = K + 1;";

@@ -5,11 +5,13 @@
 #include <vector>
 
 // The audit query's rows, several to a fetched row. The client library asks
-// the server for at most 1,000 rows, and about 128 KB, a round trip, so a
-// slow link pays one round trip for every 1,000 audit rows read one to a
-// row. A selectable block runs the same query (the same select list, so the
-// server's sort carries the same fields and orders ties alike) and hands over
-// `filas` rows at a time, each as the few columns the run reads.
+// the server for at most 1,000 rows, and about 128 KB of their declared
+// width, a round trip, so a slow link pays one round trip for every 1,000
+// audit rows read one to a row. A selectable block runs the same query (the
+// table's every column in its select list: the server sorts before it
+// evaluates the list's subqueries, so its sort carries the same fields and
+// orders ties alike) and hands over `filas` rows at a time, each as the few
+// columns the run reads.
 namespace autorep::conciliacion {
 
 // A table read for each audit row inside the block, in place of the
@@ -49,9 +51,9 @@ struct ConsultaEmpacada {
 };
 
 // The block for `consulta` ("SELECT <table>.*, <subqueries> FROM <table> ...
-// ORDER BY ..."), whose result columns are `nombres` and `tipos` (as
-// bd::Conexion::describir gives them), the first `columnasTabla` the table's
-// own. Nothing when a result column cannot sit in a variable unchanged (a
+// ORDER BY ...", the subqueries left out where `lectura` stands for them),
+// whose result columns are `nombres` and `tipos` (as bd::Conexion::describir
+// gives them), the first `columnasTabla` the table's own. Nothing when a result column cannot sit in a variable unchanged (a
 // subquery's BLOB: assigning one may copy it).
 std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::string& tabla,
                                         const std::vector<std::string>& nombres, const std::vector<std::string>& tipos,

@@ -20,15 +20,17 @@ constexpr std::size_t filasPorTrozo = 2048;
 // first of them: what memory holds, whatever the run's length.
 constexpr std::size_t trozosEnVuelo = 24;
 // Lookup threads at most, each on a destination connection of its own: over
-// a slow link their round trips overlap. Near the server the lookups are
-// bound by its work, not by the wait: two keep pace with the audit read,
-// which is one statement, and more only contend with it for the server's
-// processors. A link is slow when a round trip takes this long.
+// a slow link their round trips overlap.
 constexpr std::size_t maximoHilos = 8;
+// Near the server the lookups are bound by its work, not by the wait: two
+// keep pace with the audit read, which is one statement, and more only
+// contend with it for the server's processors.
 constexpr std::size_t hilosCerca = 2;
+// A link is slow when a round trip takes this long.
 constexpr auto idaYVueltaLenta = std::chrono::milliseconds(2);
 // Audit rows to each row fetched: a round trip brings at most 1,000 fetched
-// rows, and about 128 KB.
+// rows, and the client library sizes it by the rows' declared width, about
+// 128 KB of it.
 constexpr std::size_t filasPorMensaje = 16;
 
 constexpr std::string_view tablaAuditoria = "AUDITORIA";
@@ -341,6 +343,10 @@ bool LecturaPorLotes::conColumnas(const std::vector<std::string>& nombres) {
     iOper_ = *columna("AUDI_OPER");
     iCodigo_ = *columna("AUDI_COD");
     columnasAuditoria_ = nombres.size() - regla_->columnasOrigen.size();
+    // The plain query's rows carry TIDO_COD and no sums: a packed read the
+    // server refused leaves none of its layout behind.
+    sumasEnLectura_ = false;
+    tipoFijo_.reset();
     return true;
 }
 
@@ -371,7 +377,8 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
     // the rows' declared width, so each value left out brings more audit
     // rows to a round trip.
     const std::string& tipoTidoCod = tipos.at(iTipo_);
-    const bool tipoFijo = tipoEnConsulta_ && (tipoTidoCod == "SMALLINT" || tipoTidoCod == "INTEGER" || tipoTidoCod == "BIGINT");
+    const bool tipoFijo =
+        tipoEnConsulta_ && (tipoTidoCod == "SMALLINT" || tipoTidoCod == "INTEGER" || tipoTidoCod == "BIGINT");
     std::vector<std::size_t> usadas = {iFecha_, iHora_, iIdDoc_, iOper_, iCodigo_};
     if (!tipoFijo) usadas.push_back(iTipo_);
     // The header read in the block hands over what the subqueries would, in
@@ -459,7 +466,8 @@ bool LecturaPorLotes::leer(VistaCorrida& vista, bool fases, const Entrega& entre
                 origen_.recorrer(empacada->sql, {}, [&](const std::vector<bd::Valor>& m) {
                     if (interrupcion_) interrupcion_->comprobar();
                     const auto n = static_cast<std::size_t>(m[0].entero());
-                    for (std::size_t k = 0; k < n && k < empacada->filas; ++k) alRecibir(m.data() + 1 + k * empacada->ancho);
+                    for (std::size_t k = 0; k < n && k < empacada->filas; ++k)
+                        alRecibir(m.data() + 1 + k * empacada->ancho);
                 });
                 leida = true;
             } catch (const bd::ErrorBaseDatos&) {

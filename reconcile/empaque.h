@@ -5,9 +5,9 @@
 #include <vector>
 
 // The audit query's rows, several to a fetched row. The client library asks
-// the server for at most 1,000 rows, and about 128 KB of their declared
-// width, a round trip, so a slow link pays one round trip for every 1,000
-// audit rows read one to a row. A selectable block runs the same query (the
+// the server for at most 1,000 rows, and about 106 KB of them, a round trip,
+// so a slow link pays one round trip for every 1,000 audit rows read one to a
+// row. A selectable block runs the same query (the
 // table's every column in its select list: the server sorts before it
 // evaluates the list's subqueries, so its sort carries the same fields and
 // orders ties alike) and hands over `filas` rows at a time, each as the few

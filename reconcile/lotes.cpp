@@ -29,8 +29,7 @@ constexpr std::size_t hilosCerca = 2;
 // A link is slow when a round trip takes this long.
 constexpr auto idaYVueltaLenta = std::chrono::milliseconds(2);
 // Audit rows to each row fetched: a round trip brings at most 1,000 fetched
-// rows, and the client library sizes it by the rows' declared width, about
-// 128 KB of it.
+// rows, and about 106 KB of them.
 constexpr std::size_t filasPorMensaje = 16;
 
 constexpr std::string_view tablaAuditoria = "AUDITORIA";
@@ -373,9 +372,9 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
     if (!conColumnas(nombres)) return std::nullopt;
     // The query keeps only the rows whose TIDO_COD equals the type: a
     // whole-number column holds that very number in each of them, and the
-    // fetched rows need not carry it. The client library sizes a fetch by
-    // the rows' declared width, so each value left out brings more audit
-    // rows to a round trip.
+    // fetched rows need not carry it. A fetch brings about as many bytes
+    // whatever the rows, so each value left out brings more audit rows to
+    // a round trip.
     const std::string& tipoTidoCod = tipos.at(iTipo_);
     const bool tipoFijo =
         tipoEnConsulta_ && (tipoTidoCod == "SMALLINT" || tipoTidoCod == "INTEGER" || tipoTidoCod == "BIGINT");

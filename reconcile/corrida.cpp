@@ -36,7 +36,9 @@ plataforma::Fecha fechaDe(const std::optional<plataforma::FechaHora>& valor, con
 // when the run's two stay open.
 void cerrarConexiones(bd::Conexion& DbCia, bd::Conexion& DBEnvio,
                       const std::vector<std::unique_ptr<bd::Conexion>>& busquedas, bool propias) noexcept {
-    bd::desconectarTodas(propias ? std::vector<bd::Conexion*>{&DbCia, &DBEnvio} : std::vector<bd::Conexion*>{}, busquedas);
+    std::vector<bd::Conexion*> dos;
+    if (propias) dos = {&DbCia, &DBEnvio};
+    bd::desconectarTodas(std::move(dos), busquedas);
 }
 
 struct Limpieza {

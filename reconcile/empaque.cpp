@@ -21,8 +21,6 @@ std::string respuesta(std::size_t j) { return "AR$R" + std::to_string(j); }
 std::string leida(std::size_t j) { return "AR$L" + std::to_string(j); }
 std::string primera(std::size_t j) { return "AR$F" + std::to_string(j); }
 
-bool esBlob(const std::string& tipo) { return tipo.rfind("BLOB", 0) == 0; }
-
 // The table read, for the row in the block's variables.
 std::string leer(const LecturaPorFila& l) {
     const std::string valor = local(l.columna);
@@ -50,6 +48,8 @@ std::string preguntar(const ConsultaPorFila& q) {
 }
 
 }  // namespace
+
+bool esBlob(const std::string& tipo) { return tipo.rfind("BLOB", 0) == 0; }
 
 std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::string& tabla,
                                         const std::vector<std::string>& nombres, const std::vector<std::string>& tipos,

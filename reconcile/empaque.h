@@ -50,6 +50,10 @@ struct ConsultaEmpacada {
     std::size_t ancho = 0;              // values per audit row
 };
 
+// Whether a declaration (as bd::Conexion::describir gives it) is a BLOB's:
+// no block variable holds one unchanged, since assigning one may copy it.
+bool esBlob(const std::string& tipo);
+
 // The block for `consulta` ("SELECT <table>.*, <subqueries> FROM <table> ...
 // ORDER BY ...", the subqueries left out where `lectura` stands for them),
 // whose result columns are `nombres` and `tipos` (as bd::Conexion::describir

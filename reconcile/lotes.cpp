@@ -302,7 +302,7 @@ bool LecturaPorLotes::preparar(const std::string& consultaAuditoria, std::int64_
         // one after the fourth (a computed one) may fail where the four
         // subqueries do not.
         regla->columnasOrigen.push_back(todasLasFilas(nombres, cabecera->resto));
-        if (std::none_of(tipos.begin(), tipos.end(), [](const std::string& t) { return t.rfind("BLOB", 0) == 0; })) {
+        if (std::none_of(tipos.begin(), tipos.end(), esBlob)) {
             std::string lista;
             for (const auto& nombre : nombres) lista += (lista.empty() ? "" : ", ") + nombre;
             regla->cabecera = LecturaPorFila{"SELECT " + lista + cabecera->resto, 0, tipos, 4};
@@ -345,7 +345,7 @@ bool LecturaPorLotes::conColumnas(const std::vector<std::string>& nombres) {
     // The plain query's rows carry TIDO_COD and no sums: a packed read the
     // server refused leaves none of its layout behind.
     sumasEnLectura_ = false;
-    tipoFijo_.reset();
+    textoTipoFijo_.reset();
     return true;
 }
 
@@ -418,7 +418,10 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
         iCodigo_ = 4;
         iTipo_ = 5;
         columnasAuditoria_ = tipoFijo ? 5 : 6;
-        if (tipoFijo) tipoFijo_ = bd::Valor::entero(*tipoEnConsulta_);
+        if (tipoFijo) {
+            textoTipoFijo_ = texto(bd::Valor::entero(*tipoEnConsulta_));
+            tipos_[*textoTipoFijo_] = *tipoEnConsulta_;
+        }
     }
     return e;
 }
@@ -601,9 +604,12 @@ void LecturaPorLotes::recibir(const bd::Valor* v) {
     f.momento = {v[iFecha_].momento().fecha, v[iHora_].momento().hora};
     f.fecha = texto(v[iFecha_]);
     f.oper = texto(v[iOper_]);
-    const bd::Valor& tipo = tipoFijo_ ? *tipoFijo_ : v[iTipo_];
-    f.tipo = texto(tipo);
-    tipos_[f.tipo] = tipo.comoEntero();
+    if (textoTipoFijo_) {
+        f.tipo = *textoTipoFijo_;
+    } else {
+        f.tipo = texto(v[iTipo_]);
+        tipos_[f.tipo] = v[iTipo_].comoEntero();
+    }
     const std::size_t n = regla_->columnasOrigen.size();
     for (std::size_t c = 0; c < n; ++c) origenValores_.agregar(v[columnasAuditoria_ + c]);
     if (sumasEnLectura_)

@@ -135,7 +135,7 @@ private:
     // The audit query asks for one type by number, and the packed rows leave
     // out TIDO_COD, a whole number: every row's is this.
     std::optional<std::int64_t> tipoEnConsulta_;
-    std::optional<bd::Valor> tipoFijo_;
+    std::optional<std::uint32_t> textoTipoFijo_;  // its place in textos_, once the packed rows leave it out
     std::size_t iFecha_ = 0, iHora_ = 0, iTipo_ = 0, iIdDoc_ = 0, iOper_ = 0, iCodigo_ = 0;
 
     // The rows of the stretch being read.

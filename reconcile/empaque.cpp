@@ -20,6 +20,7 @@ std::string salida(std::size_t fila, std::size_t j) { return "AR$V" + std::to_st
 std::string respuesta(std::size_t j) { return "AR$R" + std::to_string(j); }
 std::string leida(std::size_t j) { return "AR$L" + std::to_string(j); }
 std::string primera(std::size_t j) { return "AR$F" + std::to_string(j); }
+std::string dudada(std::size_t j) { return "AR$D" + std::to_string(j); }
 
 // The table read, for the row in the block's variables.
 std::string leer(const LecturaPorFila& l) {
@@ -47,6 +48,19 @@ std::string preguntar(const ConsultaPorFila& q) {
     return sql;
 }
 
+// The rule's query for a row left in doubt. A cancelled statement still
+// ends the block; any other error leaves the row to the run.
+std::string dudar(const DudaPorFila& d) {
+    const std::string valor = local(d.columna);
+    std::string sql = "AR$DP = NULL;\nAR$DN = NULL;\nAR$DF = NULL;\n";
+    sql += "IF (" + valor + " IS NOT NULL AND " + local(d.nula) + " IS NULL) THEN\nBEGIN\nAR$DP = 0;\nAR$DN = 0;\n";
+    sql += "FOR " + d.consulta + ":" + valor + "\nINTO ";
+    for (std::size_t j = 0; j < d.tipos.size(); ++j) sql += (j ? ", :" : ":") + dudada(j);
+    sql += " DO\nBEGIN\nIF (AR$DN = 0) THEN AR$DF = " + dudada(0) + ";\nAR$DN = AR$DN + 1;\nEND\n";
+    sql += "AR$DP = 1;\nWHEN GDSCODE cancelled DO EXCEPTION;\nWHEN ANY DO AR$DP = 0;\nEND\n";
+    return sql;
+}
+
 }  // namespace
 
 bool esBlob(const std::string& tipo) { return tipo.rfind("BLOB", 0) == 0; }
@@ -55,7 +69,8 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
                                         const std::vector<std::string>& nombres, const std::vector<std::string>& tipos,
                                         std::size_t columnasTabla, const std::vector<std::size_t>& columnas,
                                         std::size_t filas, const std::optional<LecturaPorFila>& lectura,
-                                        const std::optional<ConsultaPorFila>& porFila) {
+                                        const std::optional<ConsultaPorFila>& porFila,
+                                        const std::optional<DudaPorFila>& duda) {
     if (filas == 0 || nombres.size() != tipos.size() || columnasTabla > nombres.size()) return std::nullopt;
     // A table column keeps its own type, domain and character set; a
     // subquery's value takes the type the server describes for it.
@@ -78,8 +93,12 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
         if (porFila->columna >= nombres.size() || porFila->tipos.empty()) return std::nullopt;
         if (std::any_of(porFila->tipos.begin(), porFila->tipos.end(), esBlob)) return std::nullopt;
     }
+    if (duda) {
+        if (duda->columna >= nombres.size() || duda->nula >= nombres.size() || duda->tipos.empty()) return std::nullopt;
+        if (std::any_of(duda->tipos.begin(), duda->tipos.end(), esBlob)) return std::nullopt;
+    }
     // Each audit row's outputs: its columns, then the table read's first
-    // row and count, then the query's flag and values.
+    // row and count, then the query's flag and values, then the doubt's.
     std::vector<std::pair<std::string, std::string>> deFila;  // type, value
     for (std::size_t c : columnas) deFila.emplace_back(tipo[c], local(c));
     if (lectura) {
@@ -89,6 +108,11 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
     if (porFila) {
         deFila.emplace_back("SMALLINT", "AR$P");
         for (std::size_t j = 0; j < porFila->tipos.size(); ++j) deFila.emplace_back(porFila->tipos[j], respuesta(j));
+    }
+    if (duda) {
+        deFila.emplace_back("SMALLINT", "AR$DP");
+        deFila.emplace_back("INTEGER", "AR$DN");
+        deFila.emplace_back(duda->tipos[0], "AR$DF");
     }
 
     std::string sql = "EXECUTE BLOCK RETURNS (AR$N INTEGER";
@@ -108,11 +132,17 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
         for (std::size_t j = 0; j < porFila->tipos.size(); ++j)
             sql += "DECLARE " + respuesta(j) + " " + porFila->tipos[j] + ";\n";
     }
+    if (duda) {
+        sql += "DECLARE AR$DP SMALLINT;\nDECLARE AR$DN INTEGER;\nDECLARE AR$DF " + duda->tipos[0] + ";\n";
+        for (std::size_t j = 0; j < duda->tipos.size(); ++j)
+            sql += "DECLARE " + dudada(j) + " " + duda->tipos[j] + ";\n";
+    }
     sql += "DECLARE AR$I INTEGER = 0;\nBEGIN\nFOR " + consulta + "\nINTO ";
     for (std::size_t i = 0; i < nombres.size(); ++i) sql += (i ? ", :" : ":") + local(i);
     sql += " DO\nBEGIN\n";
     if (lectura) sql += leer(*lectura);
     if (porFila) sql += preguntar(*porFila);
+    if (duda) sql += dudar(*duda);
     sql += elegirPorMitades("AR$I", filas, [&](std::size_t f) {
         std::string asignar;
         for (std::size_t j = 0; j < deFila.size(); ++j) asignar += salida(f, j) + " = " + deFila[j].second + "; ";

@@ -40,11 +40,29 @@ struct ConsultaPorFila {
     std::vector<std::string> tipos;
 };
 
+// The rule's own query for an audit row whose value at `nula` is NULL (the
+// subquery found no document, or found one whose first column is NULL):
+// "SELECT <list> FROM ... WHERE <col> = " followed by the row's value at
+// `columna`, every column of every row it yields read, an error staying
+// with its row. Asked inside the block, it spares the run a statement on
+// the origin connection for such rows, each a round trip on a slow link
+// that the audit read waits for. Its values come after the query's: a
+// SMALLINT that is 1 when it was read (0 when it failed, NULL when it was
+// not asked), the count of its rows (INTEGER), and the first row's first
+// column.
+struct DudaPorFila {
+    std::string consulta;
+    std::size_t columna = 0;
+    std::size_t nula = 0;
+    std::vector<std::string> tipos;  // of every column it reads
+};
+
 struct ConsultaEmpacada {
     std::string sql;
     // Each fetched row: the count of audit rows it holds (INTEGER), then
     // `filas` groups of `ancho` values: the row's `columnas` in their order,
-    // then the values of the table read and of the query, when there are.
+    // then the values of the table read, of the query and of the doubt,
+    // when there are.
     std::size_t filas = 0;
     std::vector<std::size_t> columnas;  // places in the plain query's row
     std::size_t ancho = 0;              // values per audit row
@@ -63,6 +81,7 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
                                         const std::vector<std::string>& nombres, const std::vector<std::string>& tipos,
                                         std::size_t columnasTabla, const std::vector<std::size_t>& columnas,
                                         std::size_t filas, const std::optional<LecturaPorFila>& lectura = {},
-                                        const std::optional<ConsultaPorFila>& porFila = {});
+                                        const std::optional<ConsultaPorFila>& porFila = {},
+                                        const std::optional<DudaPorFila>& duda = {});
 
 }  // namespace autorep::conciliacion

@@ -345,6 +345,7 @@ bool LecturaPorLotes::conColumnas(const std::vector<std::string>& nombres) {
     // The plain query's rows carry TIDO_COD and no sums: a packed read the
     // server refused leaves none of its layout behind.
     sumasEnLectura_ = false;
+    dudaEnLectura_ = false;
     textoTipoFijo_.reset();
     return true;
 }
@@ -406,10 +407,25 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
         }
         if (sumas && sumas->tipos.size() != 2) sumas.reset();
     }
+    // A row whose amount came back NULL (its document gone, or its amount
+    // NULL) is asked again with the rule's own query, in the block: asked
+    // on the origin connection, a handful of such rows in each stretch cost
+    // a statement there, two round trips the audit read waited for.
+    // The rule reads one column, the one the first subquery reads: its type
+    // is the subquery's, and no statement need describe it.
+    std::optional<DudaPorFila> duda;
+    if (regla_->importe)
+        duda = DudaPorFila{regla_->origen.partes.front(), iIdDoc_, columnasAuditoria_, {tipos.at(columnasAuditoria_)}};
     auto e = empacar(cabecera ? consultaSola_ : consulta_, std::string(tablaAuditoria), nombres, tipos,
-                     columnasAuditoria_, usadas, filasPorMensaje, cabecera, sumas);
+                     columnasAuditoria_, usadas, filasPorMensaje, cabecera, sumas, duda);
+    if (!e && duda) {
+        duda.reset();
+        e = empacar(cabecera ? consultaSola_ : consulta_, std::string(tablaAuditoria), nombres, tipos,
+                    columnasAuditoria_, usadas, filasPorMensaje, cabecera, sumas);
+    }
     if (e) {
         sumasEnLectura_ = sumas.has_value();
+        dudaEnLectura_ = duda.has_value();
         // Each audit row of a fetched one: its columns in the order above.
         iFecha_ = 0;
         iHora_ = 1;
@@ -623,6 +639,17 @@ void LecturaPorLotes::recibir(const bd::Valor* v) {
     } else {
         f.idDoc = id.entero();
         f.origen = v[columnasAuditoria_].esNulo() ? Origen::Dudoso : Origen::Hallado;
+        // The block asked the rule's query for it: no rows, or the first
+        // row's amount. Unread (its query failed), it stays in doubt.
+        const bd::Valor* duda = dudaEnLectura_ ? v + columnasAuditoria_ + n + (sumasEnLectura_ ? 3 : 0) : nullptr;
+        if (f.origen == Origen::Dudoso && duda && !duda[0].esNulo() && duda[0].entero() == 1) {
+            if (duda[1].entero() == 0) {
+                f.origen = Origen::Ausente;
+            } else {
+                f.origen = Origen::Hallado;
+                origenValores_.poner(origenValores_.size() - n, duda[2]);
+            }
+        }
     }
 
     // The destination key, for every row its rule may look up there.

@@ -144,6 +144,7 @@ private:
     // Vouchers read packed: the origin sums came with each row (answered,
     // debit, credit), and no stretch asks for them.
     bool sumasEnLectura_ = false;
+    bool dudaEnLectura_ = false;  // the block asks the rows in doubt
     ValoresCompactos sumasLeidas_;
     std::size_t recibidas_ = 0;
     std::vector<std::string> textos_;

@@ -5,7 +5,7 @@
 #include <vector>
 
 // The audit query's rows, several to a fetched row. The client library asks
-// the server for at most 1,000 rows, and about 106 KB of them, a round trip,
+// the server for at most 1,000 rows, and about 120 KB of them, a round trip,
 // so a slow link pays one round trip for every 1,000 audit rows read one to a
 // row. A selectable block runs the same query (the
 // table's every column in its select list: the server sorts before it

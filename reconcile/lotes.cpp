@@ -29,7 +29,7 @@ constexpr std::size_t hilosCerca = 2;
 // A link is slow when a round trip takes this long.
 constexpr auto idaYVueltaLenta = std::chrono::milliseconds(2);
 // Audit rows to each row fetched: a round trip brings at most 1,000 fetched
-// rows, and about 106 KB of them.
+// rows, and about 120 KB of them.
 constexpr std::size_t filasPorMensaje = 16;
 
 constexpr std::string_view tablaAuditoria = "AUDITORIA";

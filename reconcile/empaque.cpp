@@ -20,19 +20,28 @@ std::string salida(std::size_t fila, std::size_t j) { return "AR$V" + std::to_st
 std::string respuesta(std::size_t j) { return "AR$R" + std::to_string(j); }
 std::string leida(std::size_t j) { return "AR$L" + std::to_string(j); }
 std::string primera(std::size_t j) { return "AR$F" + std::to_string(j); }
-std::string dudada(std::size_t j) { return "AR$D" + std::to_string(j); }
+
+// A loop over every row `consulta` yields for `valor`, each read into
+// `leidas`: `contador` (0 before it) counts them, and the first row's
+// first values go to `primeras`.
+std::string porCadaFila(const std::string& consulta, const std::string& valor, const std::vector<std::string>& leidas,
+                        const std::string& contador, const std::vector<std::string>& primeras) {
+    std::string sql = "FOR " + consulta + ":" + valor + "\nINTO ";
+    for (std::size_t j = 0; j < leidas.size(); ++j) sql += (j ? ", :" : ":") + leidas[j];
+    sql += " DO\nBEGIN\nIF (" + contador + " = 0) THEN BEGIN";
+    for (std::size_t j = 0; j < primeras.size(); ++j) sql += " " + primeras[j] + " = " + leidas[j] + ";";
+    return sql + " END\n" + contador + " = " + contador + " + 1;\nEND\n";
+}
 
 // The table read, for the row in the block's variables.
 std::string leer(const LecturaPorFila& l) {
-    const std::string valor = local(l.columna);
+    std::vector<std::string> leidas, primeras;
+    for (std::size_t j = 0; j < l.tipos.size(); ++j) leidas.push_back(leida(j));
+    for (std::size_t j = 0; j < l.primeras; ++j) primeras.push_back(primera(j));
     std::string sql = "AR$LN = 0;\n";
-    for (std::size_t j = 0; j < l.primeras; ++j) sql += primera(j) + " = NULL;\n";
-    sql += "IF (" + valor + " IS NOT NULL) THEN\nFOR " + l.consulta + ":" + valor + "\nINTO ";
-    for (std::size_t j = 0; j < l.tipos.size(); ++j) sql += (j ? ", :" : ":") + leida(j);
-    sql += " DO\nBEGIN\nIF (AR$LN = 0) THEN BEGIN";
-    for (std::size_t j = 0; j < l.primeras; ++j) sql += " " + primera(j) + " = " + leida(j) + ";";
-    sql += " END\nAR$LN = AR$LN + 1;\nEND\n";
-    return sql;
+    for (const auto& p : primeras) sql += p + " = NULL;\n";
+    const std::string valor = local(l.columna);
+    return sql + "IF (" + valor + " IS NOT NULL) THEN\n" + porCadaFila(l.consulta, valor, leidas, "AR$LN", primeras);
 }
 
 // The per-row query, for the row in the block's variables. Its error (a sum
@@ -54,11 +63,8 @@ std::string dudar(const DudaPorFila& d) {
     const std::string valor = local(d.columna);
     std::string sql = "AR$DP = NULL;\nAR$DN = NULL;\nAR$DF = NULL;\n";
     sql += "IF (" + valor + " IS NOT NULL AND " + local(d.nula) + " IS NULL) THEN\nBEGIN\nAR$DP = 0;\nAR$DN = 0;\n";
-    sql += "FOR " + d.consulta + ":" + valor + "\nINTO ";
-    for (std::size_t j = 0; j < d.tipos.size(); ++j) sql += (j ? ", :" : ":") + dudada(j);
-    sql += " DO\nBEGIN\nIF (AR$DN = 0) THEN AR$DF = " + dudada(0) + ";\nAR$DN = AR$DN + 1;\nEND\n";
-    sql += "AR$DP = 1;\nWHEN GDSCODE cancelled DO EXCEPTION;\nWHEN ANY DO AR$DP = 0;\nEND\n";
-    return sql;
+    sql += porCadaFila(d.consulta, valor, {"AR$DL"}, "AR$DN", {"AR$DF"});
+    return sql + "AR$DP = 1;\nWHEN GDSCODE cancelled DO EXCEPTION;\nWHEN ANY DO AR$DP = 0;\nEND\n";
 }
 
 }  // namespace
@@ -94,8 +100,7 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
         if (std::any_of(porFila->tipos.begin(), porFila->tipos.end(), esBlob)) return std::nullopt;
     }
     if (duda) {
-        if (duda->columna >= nombres.size() || duda->nula >= nombres.size() || duda->tipos.empty()) return std::nullopt;
-        if (std::any_of(duda->tipos.begin(), duda->tipos.end(), esBlob)) return std::nullopt;
+        if (duda->columna >= nombres.size() || duda->nula >= nombres.size() || esBlob(duda->tipo)) return std::nullopt;
     }
     // Each audit row's outputs: its columns, then the table read's first
     // row and count, then the query's flag and values, then the doubt's.
@@ -112,7 +117,7 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
     if (duda) {
         deFila.emplace_back("SMALLINT", "AR$DP");
         deFila.emplace_back("INTEGER", "AR$DN");
-        deFila.emplace_back(duda->tipos[0], "AR$DF");
+        deFila.emplace_back(duda->tipo, "AR$DF");
     }
 
     std::string sql = "EXECUTE BLOCK RETURNS (AR$N INTEGER";
@@ -133,9 +138,8 @@ std::optional<ConsultaEmpacada> empacar(const std::string& consulta, const std::
             sql += "DECLARE " + respuesta(j) + " " + porFila->tipos[j] + ";\n";
     }
     if (duda) {
-        sql += "DECLARE AR$DP SMALLINT;\nDECLARE AR$DN INTEGER;\nDECLARE AR$DF " + duda->tipos[0] + ";\n";
-        for (std::size_t j = 0; j < duda->tipos.size(); ++j)
-            sql += "DECLARE " + dudada(j) + " " + duda->tipos[j] + ";\n";
+        sql += "DECLARE AR$DP SMALLINT;\nDECLARE AR$DN INTEGER;\nDECLARE AR$DF " + duda->tipo + ";\nDECLARE AR$DL " +
+               duda->tipo + ";\n";
     }
     sql += "DECLARE AR$I INTEGER = 0;\nBEGIN\nFOR " + consulta + "\nINTO ";
     for (std::size_t i = 0; i < nombres.size(); ++i) sql += (i ? ", :" : ":") + local(i);

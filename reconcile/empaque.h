@@ -41,20 +41,18 @@ struct ConsultaPorFila {
 };
 
 // The rule's own query for an audit row whose value at `nula` is NULL (the
-// subquery found no document, or found one whose first column is NULL):
-// "SELECT <list> FROM ... WHERE <col> = " followed by the row's value at
-// `columna`, every column of every row it yields read, an error staying
-// with its row. Asked inside the block, it spares the run a statement on
+// subquery found no document, or found one whose amount is NULL):
+// "SELECT <column> FROM ... WHERE <col> = " followed by the row's value at
+// `columna`, every row it yields read, an error staying with its row. Asked inside the block, it spares the run a statement on
 // the origin connection for such rows, each a round trip on a slow link
 // that the audit read waits for. Its values come after the query's: a
 // SMALLINT that is 1 when it was read (0 when it failed, NULL when it was
-// not asked), the count of its rows (INTEGER), and the first row's first
-// column.
+// not asked), the count of its rows (INTEGER), and the first row's value.
 struct DudaPorFila {
     std::string consulta;
     std::size_t columna = 0;
     std::size_t nula = 0;
-    std::vector<std::string> tipos;  // of every column it reads
+    std::string tipo;  // of the column it reads
 };
 
 struct ConsultaEmpacada {

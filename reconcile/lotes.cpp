@@ -410,19 +410,14 @@ std::optional<ConsultaEmpacada> LecturaPorLotes::empacada() {
     // A row whose amount came back NULL (its document gone, or its amount
     // NULL) is asked again with the rule's own query, in the block: asked
     // on the origin connection, a handful of such rows in each stretch cost
-    // a statement there, two round trips the audit read waited for.
-    // The rule reads one column, the one the first subquery reads: its type
-    // is the subquery's, and no statement need describe it.
+    // a statement there, two round trips the audit read waited for. The
+    // rule reads one column, the one the first subquery reads: its type is
+    // the subquery's, and no statement need describe it.
     std::optional<DudaPorFila> duda;
     if (regla_->importe)
-        duda = DudaPorFila{regla_->origen.partes.front(), iIdDoc_, columnasAuditoria_, {tipos.at(columnasAuditoria_)}};
+        duda = DudaPorFila{regla_->origen.partes.front(), iIdDoc_, columnasAuditoria_, tipos.at(columnasAuditoria_)};
     auto e = empacar(cabecera ? consultaSola_ : consulta_, std::string(tablaAuditoria), nombres, tipos,
                      columnasAuditoria_, usadas, filasPorMensaje, cabecera, sumas, duda);
-    if (!e && duda) {
-        duda.reset();
-        e = empacar(cabecera ? consultaSola_ : consulta_, std::string(tablaAuditoria), nombres, tipos,
-                    columnasAuditoria_, usadas, filasPorMensaje, cabecera, sumas);
-    }
     if (e) {
         sumasEnLectura_ = sumas.has_value();
         dudaEnLectura_ = duda.has_value();
